@@ -1,0 +1,10 @@
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+namespace veltrix::bindings {
+
+void register_graph(pybind11::module_& m);
+void register_thread_utilities(pybind11::module_& m);
+
+}  // namespace veltrix::bindings

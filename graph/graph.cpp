@@ -1,0 +1,95 @@
+#include "graph/graph.hpp"
+
+#include <algorithm>
+#include <climits>
+#include <iostream>
+#include <stdexcept>
+
+#include "graph/checks.hpp"
+
+namespace veltrix {
+
+Graph::Graph() : vertex_count(0), directed(false) {}
+
+Graph::Graph(int vertices, bool directed)
+    : vertex_count(vertices), directed(directed), adj(checked_vertex_count(vertices)) {}
+
+Graph::Graph(const AdjacencyLists& adjacency, bool directed)
+    : vertex_count(checked_list_count(adjacency.size())), directed(directed) {
+    require_neighbours_in_range(adjacency);
+    adj = adjacency;
+}
+
+Graph::Graph(int vertices, const EdgeList& edges, bool directed) : Graph(vertices, directed) {
+    for (const auto& [u, v] : edges) Graph::add_edge(u, v);
+}
+
+Graph::~Graph() = default;
+
+void Graph::append_vertex_list() {
+    if (vertex_count == INT_MAX) throw_vector_too_long();
+    adj.emplace_back();
+}
+
+void Graph::add_vertex() {
+    append_vertex_list();
+    ++vertex_count;
+}
+
+void Graph::require_edge_ends(int u, int v) const {
+    if (!is_vertex(u) || !is_vertex(v)) throw_vertex_out_of_range();
+}
+
+void Graph::add_edge(int u, int v) {
+    require_edge_ends(u, v);
+    adj[u].push_back(v);
+    if (!directed) adj[v].push_back(u);
+}
+
+void Graph::add_edges(const EdgeList& edges) {
+    for (const auto& [u, v] : edges) add_edge(u, v);
+}
+
+void Graph::build_from_adj_matrix(const IntMatrix& matrix) {
+    require_matrix_columns_in_range(matrix);
+    const int n = static_cast<int>(matrix.size());
+    AdjacencyLists rebuilt(n);
+    for (int i = 0; i < n; ++i) {
+        const int columns = static_cast<int>(matrix[i].size());
+        for (int j = 0; j < columns; ++j) {
+            if (matrix[i][j] == 0) continue;
+            rebuilt[i].push_back(j);
+            if (!directed && i != j) rebuilt[j].push_back(i);
+        }
+    }
+    adj = std::move(rebuilt);
+    vertex_count = n;
+}
+
+void Graph::build_from_adj_list(const AdjacencyLists& lists) {
+    require_neighbours_in_range(lists);
+    // Copy first: assigning over the old lists in place could fail halfway through.
+    AdjacencyLists copy = lists;
+    adj = std::move(copy);
+    vertex_count = static_cast<int>(adj.size());
+}
+
+int Graph::degree(int v) const {
+    if (!is_vertex(v)) throw std::out_of_range("Invalid vertex");
+    return static_cast<int>(adj[v].size());
+}
+
+bool Graph::has_edge(int u, int v) const {
+    if (!is_vertex(u) || !is_vertex(v)) throw std::out_of_range("Invalid vertex");
+    return std::find(adj[u].begin(), adj[u].end(), v) != adj[u].end();
+}
+
+void Graph::print_graph() const {
+    for (int i = 0; i < vertex_count; ++i) {
+        std::cout << i << " : ";
+        for (int v : adj[i]) std::cout << v << ' ';
+        std::cout << '\n';
+    }
+}
+
+}  // namespace veltrix

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <utility>
+#include <vector>
+
+namespace veltrix {
+
+using AdjacencyLists = std::vector<std::vector<int>>;
+using EdgeList = std::vector<std::pair<int, int>>;
+using IntMatrix = std::vector<std::vector<int>>;
+
+// A graph of vertex_count vertices numbered 0..n-1, stored as one neighbour list per vertex.
+// Lists keep insertion order, repeated edges and self-loops. Every stored neighbour is a valid
+// vertex index: the operations that add edges or install lists refuse anything else.
+class Graph {
+public:
+    Graph();
+    Graph(int vertices, bool directed);
+    Graph(const AdjacencyLists& adjacency, bool directed);
+    Graph(int vertices, const EdgeList& edges, bool directed);
+    virtual ~Graph();
+
+    virtual void add_vertex();
+    virtual void add_edge(int u, int v);
+    virtual void add_edges(const EdgeList& edges);
+    virtual void build_from_adj_matrix(const IntMatrix& matrix);
+    virtual void build_from_adj_list(const AdjacencyLists& lists);
+    virtual void print_graph() const;
+
+    int vertices() const { return vertex_count; }
+    bool is_directed() const { return directed; }
+    const AdjacencyLists& get_adj() const { return adj; }
+    int degree(int v) const;
+    bool has_edge(int u, int v) const;
+
+protected:
+    bool is_vertex(int v) const { return 0 <= v && v < vertex_count; }
+    // Throws the "Vertex index out of range" error unless both ends are vertices.
+    void require_edge_ends(int u, int v) const;
+    // Appends one vertex to `adj`; the count is checked before anything grows.
+    void append_vertex_list();
+
+    int vertex_count;
+    bool directed;
+    AdjacencyLists adj;
+};
+
+}  // namespace veltrix

@@ -1,0 +1,22 @@
+#pragma once
+
+namespace veltrix {
+
+// Logical processors reported by the platform, 1 when it cannot tell.
+int hardware_threads();
+
+// Worker count for a requested `threads`: a positive request capped at the hardware count,
+// anything else the hardware count. Always at least 1.
+int get_thread_count(int threads);
+
+// Length of each equal contiguous chunk when n indices are cut for `threads` workers (the last
+// chunk may be shorter): (n + threads - 1) / threads with truncating division, or n itself when
+// `threads` is not positive. Computed in 64 bits, so no sum of two ints overflows.
+inline long long chunk_length(long long n, int threads) {
+    return threads > 0 ? (n + threads - 1) / threads : n;
+}
+
+// chunk_length for a range of int length; the result always fits an int.
+inline int chunk_size(int n, int threads) { return static_cast<int>(chunk_length(n, threads)); }
+
+}  // namespace veltrix
