@@ -7,5 +7,7 @@ PYBIND11_MODULE(_veltrix, m) {
     using namespace veltrix::bindings;
     m.doc() = "VELTRIX: Parallel Graph Engine";
     register_graph(m);
+    register_weighted_graph(m);
     register_thread_utilities(m);
+    register_algorithms(m);
 }

@@ -5,7 +5,7 @@
 #include <iostream>
 #include <stdexcept>
 
-#include "graph/checks.hpp"
+#include "graph/input.hpp"
 
 namespace veltrix {
 
@@ -37,7 +37,8 @@ void Graph::add_vertex() {
 }
 
 void Graph::require_edge_ends(int u, int v) const {
-    if (!is_vertex(u) || !is_vertex(v)) throw_vertex_out_of_range();
+    require_vertex(u, vertex_count);
+    require_vertex(v, vertex_count);
 }
 
 void Graph::add_edge(int u, int v) {
@@ -52,18 +53,10 @@ void Graph::add_edges(const EdgeList& edges) {
 
 void Graph::build_from_adj_matrix(const IntMatrix& matrix) {
     require_matrix_columns_in_range(matrix);
-    const int n = static_cast<int>(matrix.size());
-    AdjacencyLists rebuilt(n);
-    for (int i = 0; i < n; ++i) {
-        const int columns = static_cast<int>(matrix[i].size());
-        for (int j = 0; j < columns; ++j) {
-            if (matrix[i][j] == 0) continue;
-            rebuilt[i].push_back(j);
-            if (!directed && i != j) rebuilt[j].push_back(i);
-        }
-    }
+    AdjacencyLists rebuilt(matrix.size());
+    for_each_matrix_edge(matrix, directed, [&](int from, int to, int) { rebuilt[from].push_back(to); });
     adj = std::move(rebuilt);
-    vertex_count = n;
+    vertex_count = static_cast<int>(adj.size());
 }
 
 void Graph::build_from_adj_list(const AdjacencyLists& lists) {

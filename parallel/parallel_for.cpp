@@ -15,10 +15,9 @@ namespace {
 // Keeps the first exception thrown by any worker.
 class FirstError {
 public:
-    template <class Work>
-    void run(Work&& work) noexcept {
+    void run(const std::function<void(int)>& worker, int s) noexcept {
         try {
-            work();
+            worker(s);
         } catch (...) {
             std::lock_guard<std::mutex> lock(mutex_);
             if (!error_) error_ = std::current_exception();
@@ -39,29 +38,28 @@ void join_all(std::vector<std::thread>& workers) {
 
 }  // namespace
 
-void parallel_for_chunks(int begin, int end, int threads, const std::function<void(int, int)>& chunk) {
-    const int count = get_thread_count(threads);
-    const long long length = static_cast<long long>(end) - begin;
-    if (length <= 0) return;
-    const long long step = chunk_length(length, count);
-
+void run_workers(int count, const std::function<void(int)>& worker) {
     FirstError error;
     std::vector<std::thread> workers;
     try {
-        for (int i = 0; i < count; ++i) {
-            const long long first = begin + step * i;
-            const long long last = std::min(first + step, static_cast<long long>(end));
-            if (first >= last) break;
-            workers.emplace_back([&chunk, &error, first, last] {
-                error.run([&] { chunk(static_cast<int>(first), static_cast<int>(last)); });
-            });
-        }
+        for (int s = 0; s < count; ++s) workers.emplace_back([&worker, &error, s] { error.run(worker, s); });
     } catch (...) {
         join_all(workers);
         throw;
     }
     join_all(workers);
     error.rethrow();
+}
+
+void parallel_for_chunks(int begin, int end, int threads, const std::function<void(int, int)>& chunk) {
+    const long long length = static_cast<long long>(end) - begin;
+    if (length <= 0) return;
+    const long long step = chunk_length(length, get_thread_count(threads));
+    const int chunks = static_cast<int>((length + step - 1) / step);
+    run_workers(chunks, [&](int k) {
+        const long long first = begin + step * k;
+        chunk(static_cast<int>(first), static_cast<int>(std::min(first + step, static_cast<long long>(end))));
+    });
 }
 
 Block slot_block(int n, int slots, int s) {

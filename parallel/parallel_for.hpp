@@ -4,11 +4,15 @@
 
 namespace veltrix {
 
-// Runs chunk(first, last) once for every non-empty chunk of [begin, end), each on a fresh thread;
-// chunks are chunk_size(end - begin, get_thread_count(threads)) long. Returns after every worker
-// has been joined. The calling thread runs no chunk. If a worker throws, the first exception is
-// rethrown here after all workers have finished; if a thread cannot be started, the workers
-// already running are joined before that error propagates.
+// Starts `count` fresh threads, thread s running worker(s), and joins them all in start order.
+// If a worker throws, the first exception is rethrown here once every worker has finished; if a
+// thread cannot be started, the workers already running are joined before that error propagates.
+// No thread outlives the call.
+void run_workers(int count, const std::function<void(int)>& worker);
+
+// Runs chunk(first, last) for every non-empty chunk of [begin, end), one fresh thread per chunk;
+// chunks are chunk_size(end - begin, get_thread_count(threads)) long and start at begin. The
+// calling thread only starts and joins the workers.
 void parallel_for_chunks(int begin, int end, int threads, const std::function<void(int, int)>& chunk);
 
 // Runs body(i) once for every i in [begin, end), ascending within each chunk of
@@ -20,9 +24,8 @@ void parallel_for(int begin, int end, int threads, Body body) {
     });
 }
 
-// Worker-slot partitioning: an algorithm that runs parallel_for(0, T, T, ...) with a resolved T
-// gets exactly T threads, one slot each, and slot s covers this block of the n vertices (empty
-// for slots past the last vertex).
+// Worker-slot partitioning: parallel_for(0, T, T, ...) with a resolved T runs exactly T threads,
+// one slot each, and slot s covers this block of the n vertices (empty past the last vertex).
 struct Block {
     int first;
     int last;

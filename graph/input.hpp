@@ -1,7 +1,7 @@
 #pragma once
 
-// Input checks shared by Graph and WeightedGraph. Each throws before anything is stored, so a
-// refused build leaves the graph exactly as it was.
+// Input checks and the adjacency-matrix walk shared by Graph and WeightedGraph. The checks throw
+// before anything is stored, so a refused build leaves the graph exactly as it was.
 
 #include <climits>
 #include <cstddef>
@@ -13,6 +13,10 @@ namespace veltrix {
 
 [[noreturn]] inline void throw_vertex_out_of_range() {
     throw std::out_of_range("Vertex index out of range");
+}
+
+inline void require_vertex(int v, int n) {
+    if (v < 0 || v >= n) throw_vertex_out_of_range();
 }
 
 // The standard library's own length_error text varies; the graph reports this one.
@@ -52,6 +56,23 @@ void require_matrix_columns_in_range(const std::vector<std::vector<Value>>& matr
     for (const auto& row : matrix)
         for (std::size_t c = n; c < row.size(); ++c)
             if (row[c] != Value(0)) throw_vertex_out_of_range();
+}
+
+// Calls edge(from, to, x) for every non-zero entry x = matrix[r][c], rows and columns in
+// ascending order, as (r, c) and, in an undirected graph, then as (c, r) unless r == c. A row
+// shorter than the number of rows has its missing columns treated as zero.
+template <class Value, class Edge>
+void for_each_matrix_edge(const std::vector<std::vector<Value>>& matrix, bool directed, Edge edge) {
+    const int n = static_cast<int>(matrix.size());
+    for (int r = 0; r < n; ++r) {
+        const int columns = static_cast<int>(matrix[r].size());
+        for (int c = 0; c < columns; ++c) {
+            const Value x = matrix[r][c];
+            if (x == Value(0)) continue;
+            edge(r, c, x);
+            if (!directed && r != c) edge(c, r, x);
+        }
+    }
 }
 
 }  // namespace veltrix

@@ -1,0 +1,89 @@
+#include "graph/weighted_graph.hpp"
+
+#include <iostream>
+
+#include "graph/input.hpp"
+
+namespace veltrix {
+
+WeightedGraph::WeightedGraph() = default;
+
+WeightedGraph::WeightedGraph(int vertices, bool directed)
+    : Graph(vertices, directed), weighted_adj(static_cast<std::size_t>(vertices)) {}
+
+WeightedGraph::~WeightedGraph() = default;
+
+void WeightedGraph::add_vertex() {
+    append_vertex_list();
+    ++vertex_count;
+    weighted_adj.emplace_back();
+}
+
+void WeightedGraph::append_edge(int u, int v, double weight) {
+    require_edge_ends(u, v);
+    weighted_adj[u].emplace_back(v, weight);
+    adj[u].push_back(v);
+    if (directed) return;
+    weighted_adj[v].emplace_back(u, weight);
+    adj[v].push_back(u);
+}
+
+void WeightedGraph::add_edge(int u, int v, double weight) { append_edge(u, v, weight); }
+
+void WeightedGraph::add_edge(int u, int v) { append_edge(u, v, 1.0); }
+
+void WeightedGraph::add_edges(const WeightedEdgeList& edges) {
+    for (const auto& [u, v, weight] : edges) append_edge(u, v, weight);
+}
+
+void WeightedGraph::add_edges(const EdgeList& edges) {
+    for (const auto& [u, v] : edges) append_edge(u, v, 1.0);
+}
+
+void WeightedGraph::install(WeightedLists lists) {
+    AdjacencyLists neighbours(lists.size());
+    for (std::size_t u = 0; u < lists.size(); ++u) {
+        neighbours[u].reserve(lists[u].size());
+        for (const auto& [v, weight] : lists[u]) neighbours[u].push_back(v);
+    }
+    weighted_adj = std::move(lists);
+    adj = std::move(neighbours);
+    vertex_count = static_cast<int>(adj.size());
+}
+
+void WeightedGraph::build_from_adj_list(const WeightedLists& lists) {
+    require_neighbours_in_range(lists);
+    install(lists);
+}
+
+void WeightedGraph::build_from_adj_list(const AdjacencyLists& lists) {
+    require_neighbours_in_range(lists);
+    WeightedLists weighted(lists.size());
+    for (std::size_t u = 0; u < lists.size(); ++u)
+        for (int v : lists[u]) weighted[u].emplace_back(v, 1.0);
+    install(std::move(weighted));
+}
+
+template <class Value>
+void WeightedGraph::rebuild_from_matrix(const std::vector<std::vector<Value>>& matrix) {
+    require_matrix_columns_in_range(matrix);
+    WeightedLists weighted(matrix.size());
+    for_each_matrix_edge(matrix, directed, [&](int from, int to, Value x) {
+        weighted[from].emplace_back(to, static_cast<double>(x));
+    });
+    install(std::move(weighted));
+}
+
+void WeightedGraph::build_from_adj_matrix(const WeightMatrix& matrix) { rebuild_from_matrix(matrix); }
+
+void WeightedGraph::build_from_adj_matrix(const IntMatrix& matrix) { rebuild_from_matrix(matrix); }
+
+void WeightedGraph::print_graph() const {
+    for (int i = 0; i < vertex_count; ++i) {
+        std::cout << i << " : ";
+        for (const auto& [v, weight] : weighted_adj[i]) std::cout << '(' << v << ", " << weight << ") ";
+        std::cout << '\n';
+    }
+}
+
+}  // namespace veltrix
