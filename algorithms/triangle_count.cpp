@@ -45,42 +45,60 @@ const int* gallop(const int* first, const int* last, int x) {
     return std::lower_bound(first, first + std::min(step, last - first), x);
 }
 
-// Matches of a merge of two ascending ranges: a value common to both counts as often as it occurs
-// in the range that holds it fewer times. When one range is much longer, the shorter one is walked
-// and the longer one galloped through, which finds the same matches.
-std::int64_t common_entries(const int* a, const int* a_end, const int* b, const int* b_end) {
-    if (a_end - a > b_end - b) {
-        std::swap(a, b);
-        std::swap(a_end, b_end);
+// The end of the run of entries equal to *first.
+const int* run_end(const int* first, const int* last) {
+    const int* p = first;
+    while (p != last && *p == *first) ++p;
+    return p;
+}
+
+// Counts, for one vertex u at a time, the entries that u's upper list shares with the upper list
+// of each of its upper neighbours v. Two ascending ranges share a value w as often as the range
+// holding it fewer times holds it.
+class CommonEntries {
+public:
+    explicit CommonEntries(const UpperLists& upper, int n) : upper_(upper), occurrences_(n, 0) {}
+
+    // The triangles whose lowest vertex is u: for each entry v of u's upper list, the entries of
+    // u's list above v that v's upper list holds too. Repeated entries of v count once each.
+    std::int64_t triangles_at(int u) {
+        const int* const end = upper_.end(u);
+        for (const int* p = upper_.begin(u); p != end; ++p) ++occurrences_[*p];
+        std::int64_t total = 0;
+        for (const int* p = upper_.begin(u); p != end;) {
+            const int v = *p;
+            const int* above = run_end(p, end);
+            total += (above - p) * shared(above, end, upper_.begin(v), upper_.end(v));
+            p = above;
+        }
+        for (const int* p = upper_.begin(u); p != end; ++p) occurrences_[*p] = 0;
+        return total;
     }
-    std::int64_t matches = 0;
-    if ((b_end - b) > 32 * (a_end - a)) {
-        for (; a != a_end && b != b_end; ++a) {
-            b = gallop(b, b_end, *a);
-            if (b != b_end && *b == *a) ++matches, ++b;
+
+private:
+    // Entries shared by u's list above v (`tail`) and v's upper list (`list`, all above v). A
+    // short tail is galloped through the list; otherwise the list is walked and each of its
+    // values looked up in u's occurrence counts.
+    std::int64_t shared(const int* tail, const int* tail_end, const int* list, const int* list_end) const {
+        std::int64_t matches = 0;
+        if (8 * (tail_end - tail) < list_end - list) {
+            for (; tail != tail_end && list != list_end; ++tail) {
+                list = gallop(list, list_end, *tail);
+                if (list != list_end && *list == *tail) ++matches, ++list;
+            }
+            return matches;
+        }
+        for (const int* run = list; run != list_end;) {
+            const int* next = run_end(run, list_end);
+            matches += std::min<std::ptrdiff_t>(next - run, occurrences_[*run]);
+            run = next;
         }
         return matches;
     }
-    while (a != a_end && b != b_end) {
-        if (*a == *b) ++matches, ++a, ++b;
-        else if (*a < *b) ++a;
-        else ++b;
-    }
-    return matches;
-}
 
-// Triangles found at their lowest vertex u: for each entry v of u's upper list, the entries of
-// u's list above v met again in v's upper list. Repeated entries of v count once each.
-std::int64_t triangles_at(const UpperLists& upper, int u) {
-    std::int64_t total = 0;
-    for (const int *p = upper.begin(u), *end = upper.end(u); p != end;) {
-        const int v = *p;
-        const int* above = std::upper_bound(p, end, v);
-        total += (above - p) * common_entries(above, end, upper.begin(v), upper.end(v));
-        p = above;
-    }
-    return total;
-}
+    const UpperLists& upper_;
+    std::vector<int> occurrences_;  // of each value in the current u's upper list
+};
 
 }  // namespace
 
@@ -96,10 +114,11 @@ std::int64_t triangle_count_parallel(const Graph& graph, int threads) {
     std::atomic<std::int64_t> cursor{0};
     std::vector<std::int64_t> partial(slots, 0);
     parallel_for(0, slots, slots, [&](int t) {
+        CommonEntries common(upper, n);
         std::int64_t total = 0;
         for (std::int64_t first; (first = cursor.fetch_add(kBatch, std::memory_order_relaxed)) < n;)
             for (int u = static_cast<int>(first), last = std::min<std::int64_t>(first + kBatch, n); u < last; ++u)
-                total += triangles_at(upper, u);
+                total += common.triangles_at(u);
         partial[t] = total;
     });
     std::int64_t count = 0;
