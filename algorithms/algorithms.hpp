@@ -26,7 +26,12 @@ std::vector<int> parallel_bfs(const Graph& graph, int source, int threads);
 std::vector<bool> parallel_dfs(const Graph& graph, int source, int threads);
 
 // Weighted distance of every vertex from `source` by repeated relaxation passes; 1e18 where
-// unreached.
+// unreached. relax_distances also tells how many passes ran.
+struct Relaxation {
+    std::vector<double> distance;
+    int passes;
+};
+Relaxation relax_distances(const WeightedGraph& graph, int source, int threads);
 std::vector<double> parallel_dijkstra(const WeightedGraph& graph, int source, int threads);
 
 // Vertex triples u < v < w with v, w in u's list and w in v's list, with multiplicities.

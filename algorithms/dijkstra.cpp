@@ -1,4 +1,5 @@
 #include <atomic>
+#include <utility>
 
 #include "algorithms/algorithms.hpp"
 #include "graph/input.hpp"
@@ -21,7 +22,7 @@ constexpr double kUnreached = 1e18;
 // source counts as lowered once). Relaxing any other vertex would offer every target the same
 // candidate as before, which can no longer lower it, so skipping it changes neither the distances
 // nor the number of passes.
-std::vector<double> parallel_dijkstra(const WeightedGraph& graph, int source, int threads) {
+Relaxation relax_distances(const WeightedGraph& graph, int source, int threads) {
     const int n = graph.vertices();
     require_vertex(source, n);
     const WeightedLists& lists = graph.get_adj();
@@ -29,7 +30,7 @@ std::vector<double> parallel_dijkstra(const WeightedGraph& graph, int source, in
     std::vector<double> distance(n, kUnreached);
     distance[source] = 0.0;
     const int workers = get_thread_count(threads);
-    if (n - 1 <= 0) return distance;
+    if (n - 1 <= 0) return {std::move(distance), 0};
 
     std::vector<unsigned char> lowered(n, 0);
     lowered[source] = 1;
@@ -54,11 +55,17 @@ std::vector<double> parallel_dijkstra(const WeightedGraph& graph, int source, in
         }
     };
 
-    for (int pass = 0; pass < n - 1 && changed.load(std::memory_order_relaxed); ++pass) {
+    int passes = 0;
+    while (passes < n - 1 && changed.load(std::memory_order_relaxed)) {
         changed.store(false, std::memory_order_relaxed);
         parallel_for(0, n, workers, relax);
+        ++passes;
     }
-    return distance;
+    return {std::move(distance), passes};
+}
+
+std::vector<double> parallel_dijkstra(const WeightedGraph& graph, int source, int threads) {
+    return relax_distances(graph, source, threads).distance;
 }
 
 }  // namespace veltrix
