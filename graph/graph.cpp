@@ -26,13 +26,9 @@ Graph::Graph(int vertices, const EdgeList& edges, bool directed) : Graph(vertice
 
 Graph::~Graph() = default;
 
-void Graph::append_vertex_list() {
+void Graph::add_vertex() {
     if (vertex_count == INT_MAX) throw_vector_too_long();
     adj.emplace_back();
-}
-
-void Graph::add_vertex() {
-    append_vertex_list();
     ++vertex_count;
 }
 

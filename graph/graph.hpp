@@ -37,8 +37,6 @@ protected:
     bool is_vertex(int v) const { return 0 <= v && v < vertex_count; }
     // Throws the "Vertex index out of range" error unless both ends are vertices.
     void require_edge_ends(int u, int v) const;
-    // Appends one vertex to `adj`; the count is checked before anything grows.
-    void append_vertex_list();
 
     int vertex_count;
     bool directed;

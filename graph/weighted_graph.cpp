@@ -14,9 +14,14 @@ WeightedGraph::WeightedGraph(int vertices, bool directed)
 WeightedGraph::~WeightedGraph() = default;
 
 void WeightedGraph::add_vertex() {
-    append_vertex_list();
-    ++vertex_count;
+    // Both sets must keep vertex_count lists: if the base cannot grow, take the new list back.
     weighted_adj.emplace_back();
+    try {
+        Graph::add_vertex();
+    } catch (...) {
+        weighted_adj.pop_back();
+        throw;
+    }
 }
 
 void WeightedGraph::append_edge(int u, int v, double weight) {
