@@ -1,20 +1,10 @@
 import math
-import subprocess
-import sys
 
 import pytest
 
 from _veltrix import Graph, WeightedGraph
 
 OUT_OF_RANGE = "Vertex index out of range"
-
-
-def native_stdout(code):
-    """Bytes written by `code` (run with `vx` imported) in a fresh interpreter: print_graph writes
-    to the process's own stdout stream, not through sys.stdout."""
-    run = subprocess.run([sys.executable, "-c", "import _veltrix as vx\n" + code],
-                         capture_output=True, timeout=60, check=True)
-    return run.stdout
 
 
 def weighted(n, edges, directed=False):
@@ -201,27 +191,27 @@ def test_methods_on_wrong_self(call):
 @pytest.mark.parametrize(
     "code, expected",
     [
-        ("vx.WeightedGraph().print_graph()", b""),
-        ("vx.WeightedGraph(2, True).print_graph()", b"0 : \n1 : \n"),
-        ("g = vx.WeightedGraph(3); g.add_edge(0, 1, 2.5); g.add_edge(1, 2, 1.0); g.print_graph()",
+        ("WeightedGraph().print_graph()", b""),
+        ("WeightedGraph(2, True).print_graph()", b"0 : \n1 : \n"),
+        ("g = WeightedGraph(3); g.add_edge(0, 1, 2.5); g.add_edge(1, 2, 1.0); g.print_graph()",
          b"0 : (1, 2.5) \n1 : (0, 2.5) (2, 1) \n2 : (1, 1) \n"),
-        ("g = vx.WeightedGraph(1); g.add_edge(0, 0, 3); g.print_graph()", b"0 : (0, 3) (0, 3) \n"),
+        ("g = WeightedGraph(1); g.add_edge(0, 0, 3); g.print_graph()", b"0 : (0, 3) (0, 3) \n"),
         # Graph's method reaches the weighted form too.
-        ("g = vx.WeightedGraph(2); vx.Graph.add_edge(g, 0, 1); vx.Graph.print_graph(g)",
+        ("g = WeightedGraph(2); Graph.add_edge(g, 0, 1); Graph.print_graph(g)",
          b"0 : (1, 1) \n1 : (0, 1) \n"),
     ],
 )
-def test_print_graph(code, expected):
+def test_print_graph(native_stdout, code, expected):
     assert native_stdout(code) == expected
 
 
-def test_print_graph_number_format():
+def test_print_graph_number_format(native_stdout):
     cases = {
         "1e18": "1e+18", "0.1": "0.1", "1234567": "1.23457e+06", "1e-5": "1e-05", "123456": "123456",
         "1e6": "1e+06", "0.0001": "0.0001", "-2.5": "-2.5", "0.3333333333": "0.333333", "-0.0": "-0",
         "9007199254740992": "9.0072e+15", "nan": "nan", "inf": "inf", "-inf": "-inf",
     }
-    code = (f"g = vx.WeightedGraph({len(cases)}, True)\n"
+    code = (f"g = WeightedGraph({len(cases)}, True)\n"
             f"for i, w in enumerate({list(cases)!r}): g.add_edge(i, 0, float(w))\n"
             "g.print_graph()")
     expected = b"".join(b"%d : (0, %s) \n" % (i, text.encode()) for i, text in enumerate(cases.values()))
