@@ -40,15 +40,12 @@ std::vector<double> parallel_pagerank(const Graph& graph, int iterations, double
     const int n = graph.vertices();
     if (n == 0) return {};
     pagerank::require_valid_arguments(iterations, damping);
-    const AdjacencyLists& adj = graph.get_adj();
-
-    const InNeighbours in = in_neighbours(adj);
-    const std::vector<double> degree = pagerank::out_degrees(adj);
-    const std::vector<int> dangling = pagerank::dangling_vertices(adj);
-    const double count = static_cast<double>(n);
+    const pagerank::Setup setup(graph);
+    const std::vector<double>& degree = setup.degree;
+    const InNeighbours in = in_neighbours(setup.adj);
     const int workers = get_thread_count(threads);
 
-    std::vector<double> score(n, 1.0 / count);
+    std::vector<double> score = setup.initial_scores();
     std::vector<double> next(n, 0.0);
     std::vector<double> share(n, 0.0);
     std::vector<double> next_share(n, 0.0);
@@ -56,7 +53,7 @@ std::vector<double> parallel_pagerank(const Graph& graph, int iterations, double
         if (degree[u] > 0.0) share[u] = score[u] / degree[u];
 
     for (int iteration = 0; iteration < iterations; ++iteration) {
-        const pagerank::Step step{damping, pagerank::dangling_mass(dangling, score) / count, (1.0 - damping) / count};
+        const pagerank::Step step = setup.step(damping, score);
         parallel_for(0, n, workers, [&](int i) {
             double gathered = 0.0;
             for (std::size_t k = in.offsets[i]; k < in.offsets[i + 1]; ++k) gathered = gathered + share[in.sources[k]];

@@ -2,6 +2,7 @@
 
 // Pieces shared by the gathering and the scattering PageRank.
 
+#include <cstddef>
 #include <stdexcept>
 #include <vector>
 
@@ -34,26 +35,30 @@ struct Step {
     }
 };
 
-// Out-degree of every vertex as a double, repeats and self-loops counted.
-inline std::vector<double> out_degrees(const AdjacencyLists& adj) {
-    std::vector<double> degrees(adj.size());
-    for (std::size_t u = 0; u < adj.size(); ++u) degrees[u] = static_cast<double>(adj[u].size());
-    return degrees;
-}
+// What both variants read off the graph once per call.
+struct Setup {
+    const AdjacencyLists& adj;
+    double count;                 // n as a double
+    std::vector<double> degree;   // out-degree of every vertex, repeats and self-loops counted
+    std::vector<int> dangling;    // the vertices without out-edges, ascending
 
-// The vertices without out-edges, ascending.
-inline std::vector<int> dangling_vertices(const AdjacencyLists& adj) {
-    std::vector<int> dangling;
-    for (std::size_t u = 0; u < adj.size(); ++u)
-        if (adj[u].empty()) dangling.push_back(static_cast<int>(u));
-    return dangling;
-}
+    explicit Setup(const Graph& graph)
+        : adj(graph.get_adj()), count(static_cast<double>(graph.vertices())), degree(adj.size()) {
+        for (std::size_t u = 0; u < adj.size(); ++u) {
+            degree[u] = static_cast<double>(adj[u].size());
+            if (adj[u].empty()) dangling.push_back(static_cast<int>(u));
+        }
+    }
 
-// The scores of the dangling vertices summed in ascending vertex order, from 0.0.
-inline double dangling_mass(const std::vector<int>& dangling, const std::vector<double>& scores) {
-    double mass = 0.0;
-    for (int u : dangling) mass += scores[u];
-    return mass;
-}
+    std::vector<double> initial_scores() const { return std::vector<double>(adj.size(), 1.0 / count); }
+
+    // The constants of the iteration that starts from `scores`; the dangling mass D is summed in
+    // ascending vertex order from 0.0.
+    Step step(double damping, const std::vector<double>& scores) const {
+        double mass = 0.0;
+        for (int u : dangling) mass += scores[u];
+        return {damping, mass / count, (1.0 - damping) / count};
+    }
+};
 
 }  // namespace veltrix::pagerank

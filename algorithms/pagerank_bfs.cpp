@@ -17,27 +17,24 @@ std::vector<double> parallel_pagerank_bfs(const Graph& graph, int iterations, do
     const int n = graph.vertices();
     if (n == 0) return {};
     pagerank::require_valid_arguments(iterations, damping);
-    const AdjacencyLists& adj = graph.get_adj();
-
-    const std::vector<double> degree = pagerank::out_degrees(adj);
-    const std::vector<int> dangling = pagerank::dangling_vertices(adj);
-    const double count = static_cast<double>(n);
+    const pagerank::Setup setup(graph);
+    const AdjacencyLists& adj = setup.adj;
     const int slots = get_thread_count(threads);
 
-    std::vector<double> score(n, 1.0 / count);
+    std::vector<double> score = setup.initial_scores();
     std::vector<double> next(n, 0.0);
     // Accumulator t is accumulators[t * n .. (t + 1) * n), zeroed by its own slot every iteration.
     std::vector<double> accumulators(static_cast<std::size_t>(slots) * n);
 
     for (int iteration = 0; iteration < iterations; ++iteration) {
-        const pagerank::Step step{damping, pagerank::dangling_mass(dangling, score) / count, (1.0 - damping) / count};
+        const pagerank::Step step = setup.step(damping, score);
         parallel_for(0, slots, slots, [&](int t) {
             double* acc = accumulators.data() + static_cast<std::size_t>(t) * n;
             std::fill(acc, acc + n, 0.0);
             const Block block = slot_block(n, slots, t);
             for (int j = block.first; j < block.last; ++j) {
                 if (adj[j].empty()) continue;
-                const double x = score[j] / degree[j];
+                const double x = score[j] / setup.degree[j];
                 for (int v : adj[j]) acc[v] = acc[v] + x;
             }
         });
