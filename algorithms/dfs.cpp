@@ -1,4 +1,5 @@
 #include <atomic>
+#include <cstddef>
 #include <deque>
 #include <mutex>
 
@@ -10,8 +11,13 @@
 namespace veltrix {
 
 // Reachability by T workers sharing one stack. The exchange on a vertex's flag lets exactly one
-// worker claim it, so every vertex is pushed at most once. A worker leaves the first time it finds
-// the stack empty; nothing is lost, because a worker that pushes comes back for more.
+// worker claim it, so every vertex is stacked at most once.
+//
+// Each worker expands its claims depth-first from a stack of its own and takes the shared lock
+// only to fetch a vertex when it has none left, or to hand the older half of its stack over when
+// the shared stack has run dry, so that idle workers find work. A worker leaves the first time it
+// finds both stacks empty; nothing is lost, because every claimed vertex sits on a stack until it
+// is expanded, and the worker holding it expands it.
 std::vector<bool> parallel_dfs(const Graph& graph, int source, int threads) {
     const int n = graph.vertices();
     require_vertex(source, n);
@@ -20,26 +26,30 @@ std::vector<bool> parallel_dfs(const Graph& graph, int source, int threads) {
     std::vector<std::atomic<bool>> visited(n);
     std::deque<int> stack;
     std::mutex stack_mutex;
+    std::atomic<std::size_t> shared_size{1};  // of `stack`, readable without the lock
     visited[source].store(true);
     stack.push_back(source);
 
     run_workers(get_thread_count(threads), [&](int) {
-        std::vector<int> claimed;
+        std::vector<int> own;
         for (;;) {
-            int v;
-            {
+            if (own.empty()) {
                 std::lock_guard<std::mutex> lock(stack_mutex);
                 if (stack.empty()) return;
-                v = stack.back();
+                own.push_back(stack.back());
                 stack.pop_back();
+                shared_size.store(stack.size(), std::memory_order_relaxed);
             }
-            claimed.clear();
+            const int v = own.back();
+            own.pop_back();
             for (int w : adj[v])
-                if (!visited[w].load(std::memory_order_relaxed) && !visited[w].exchange(true)) claimed.push_back(w);
-            if (claimed.empty()) continue;
-            // The claims go on in list order, so the last neighbour claimed is expanded next.
+                if (!visited[w].load(std::memory_order_relaxed) && !visited[w].exchange(true)) own.push_back(w);
+            if (own.size() < 2 || shared_size.load(std::memory_order_relaxed) != 0) continue;
             std::lock_guard<std::mutex> lock(stack_mutex);
-            stack.insert(stack.end(), claimed.begin(), claimed.end());
+            const auto half = own.begin() + static_cast<std::ptrdiff_t>(own.size() / 2);
+            stack.insert(stack.end(), own.begin(), half);
+            own.erase(own.begin(), half);
+            shared_size.store(stack.size(), std::memory_order_relaxed);
         }
     });
 
