@@ -42,10 +42,7 @@ template <class Entry>
 void require_neighbours_in_range(const std::vector<std::vector<Entry>>& lists) {
     const int n = checked_list_count(lists.size());
     for (const auto& list : lists)
-        for (const auto& entry : list) {
-            const int v = neighbour_of(entry);
-            if (v < 0 || v >= n) throw_vertex_out_of_range();
-        }
+        for (const auto& entry : list) require_vertex(neighbour_of(entry), n);
 }
 
 // A row may be shorter than the number of rows, but a non-zero entry beyond the last row's index
