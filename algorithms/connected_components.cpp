@@ -34,7 +34,7 @@ std::vector<int> parallel_connected_components(const Graph& graph, int threads) 
             const int hi = std::max(a, b);
             if (load(hi) != hi) continue;
             store(hi, std::min(a, b));
-            if (!changed.load(std::memory_order_relaxed)) changed.store(true, std::memory_order_relaxed);
+            raise_flag(changed);
         }
     };
     // Point every vertex straight at its root. Only this index's worker writes its label.

@@ -49,7 +49,7 @@ Relaxation relax_distances(const WeightedGraph& graph, int source, int threads) 
             while (current > candidate) {
                 if (!to.compare_exchange_weak(current, candidate, std::memory_order_relaxed)) continue;
                 std::atomic_ref<unsigned char>(lowered[v]).store(1, std::memory_order_release);
-                if (!changed.load(std::memory_order_relaxed)) changed.store(true, std::memory_order_relaxed);
+                raise_flag(changed);
                 break;
             }
         }
