@@ -3,6 +3,7 @@
 
 #include "algorithms/algorithms.hpp"
 #include "graph/input.hpp"
+#include "parallel/atomics.hpp"
 #include "parallel/parallel_for.hpp"
 #include "parallel/threads.hpp"
 

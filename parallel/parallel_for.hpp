@@ -1,6 +1,5 @@
 #pragma once
 
-#include <atomic>
 #include <functional>
 
 namespace veltrix {
@@ -23,12 +22,6 @@ void parallel_for(int begin, int end, int threads, Body body) {
     parallel_for_chunks(begin, end, threads, [&body](int first, int last) {
         for (int i = first; i < last; ++i) body(i);
     });
-}
-
-// Raises a flag shared by the workers of a pass. Reading first keeps the flag's cache line from
-// bouncing between cores once it is set.
-inline void raise_flag(std::atomic<bool>& flag) {
-    if (!flag.load(std::memory_order_relaxed)) flag.store(true, std::memory_order_relaxed);
 }
 
 // Worker-slot partitioning: parallel_for(0, T, T, ...) with a resolved T runs exactly T threads,

@@ -1,0 +1,49 @@
+#pragma once
+
+// The atomic operations the kernels share. Plain arrays stay plain; each access that another
+// worker may make at the same time goes through one of these, so no kernel hand-writes its own
+// compare-and-swap loop. Every operation is relaxed: the passes of a team are ordered by the team
+// itself, and within a pass a kernel needs only atomicity of single entries.
+
+#include <atomic>
+
+namespace veltrix {
+
+template <class T>
+T load(const T& entry) {
+    return std::atomic_ref<T>(const_cast<T&>(entry)).load(std::memory_order_relaxed);
+}
+
+template <class T>
+void store(T& entry, T value) {
+    std::atomic_ref<T>(entry).store(value, std::memory_order_relaxed);
+}
+
+// Changes entry from `unset` to `value`; true for the one caller that did. Reading first keeps
+// already-claimed entries off the compare-and-swap.
+template <class T>
+bool claim(T& entry, T unset, T value) {
+    std::atomic_ref<T> ref(entry);
+    T expected = unset;
+    return ref.load(std::memory_order_relaxed) == unset &&
+           ref.compare_exchange_strong(expected, value, std::memory_order_relaxed);
+}
+
+// Lowers entry to `value` when `value` is strictly smaller; true when this call lowered it. A NaN
+// value compares false and never lowers anything.
+template <class T>
+bool lower_to(T& entry, T value) {
+    std::atomic_ref<T> ref(entry);
+    T current = ref.load(std::memory_order_relaxed);
+    while (value < current)
+        if (ref.compare_exchange_weak(current, value, std::memory_order_relaxed)) return true;
+    return false;
+}
+
+// Raises a flag shared by the workers of a pass. Reading first keeps the flag's cache line from
+// bouncing between cores once it is set.
+inline void raise_flag(std::atomic<bool>& flag) {
+    if (!flag.load(std::memory_order_relaxed)) flag.store(true, std::memory_order_relaxed);
+}
+
+}  // namespace veltrix

@@ -1,0 +1,35 @@
+"""VELTRIX: a parallel graph engine.
+
+Everything of the native module ``_veltrix`` is available from here, so ``import veltrix as vx``
+is enough; the package adds array, file and networkx input around it.
+"""
+
+from _veltrix import (
+    Graph,
+    WeightedGraph,
+    chunk_size,
+    get_thread_count,
+    hardware_threads,
+    parallel_bfs,
+    parallel_connected_components,
+    parallel_dfs,
+    parallel_dijkstra,
+    parallel_pagerank,
+    parallel_pagerank_bfs,
+    triangle_count_parallel,
+)
+
+__all__ = [
+    "Graph",
+    "WeightedGraph",
+    "chunk_size",
+    "get_thread_count",
+    "hardware_threads",
+    "parallel_bfs",
+    "parallel_connected_components",
+    "parallel_dfs",
+    "parallel_dijkstra",
+    "parallel_pagerank",
+    "parallel_pagerank_bfs",
+    "triangle_count_parallel",
+]
