@@ -1,8 +1,9 @@
 #pragma once
 
 // Bulk builds size every neighbour list once: count the entries each list receives, grow each list
-// to hold them, then append in input order. A list grown once to its exact size wastes nothing,
-// where one-by-one appends leave up to half of each list's storage unused.
+// to hold them, then write them in input order through one cursor per list. A list grown once to
+// its exact size wastes nothing, where one-by-one appends leave up to half of each list's storage
+// unused, and a cursor per list is a smaller array to hit at random than the lists themselves.
 
 #include <algorithm>
 #include <cstddef>
@@ -45,6 +46,18 @@ void make_room(std::vector<List>& lists, const std::vector<std::size_t>& extra) 
         const std::size_t need = list.size() + extra[u];
         if (need <= list.capacity()) continue;
         list.reserve(list.empty() ? need : std::max(need, 2 * list.capacity()));
+    }
+}
+
+// Lengthens each list by its extra entries, within the room already made for them (so nothing
+// moves and nothing can fail), and points its cursor at the first new entry.
+template <class Entry>
+void open_entries(std::vector<std::vector<Entry>>& lists, const std::vector<std::size_t>& extra,
+                  std::vector<Entry*>& cursor) {
+    for (std::size_t u = 0; u < lists.size(); ++u) {
+        const std::size_t old = lists[u].size();
+        lists[u].resize(old + extra[u]);
+        cursor[u] = lists[u].data() + old;
     }
 }
 

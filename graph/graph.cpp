@@ -48,11 +48,14 @@ void Graph::add_edges(const EdgeList& edges) { append_edges(edges); }
 
 void Graph::append_edges(const EdgeList& edges) {
     const std::size_t valid = leading_valid_edges(edges, vertex_count);
-    make_room(adj, entries_per_list(edges, valid, vertex_count, directed));
+    const std::vector<std::size_t> entries = entries_per_list(edges, valid, vertex_count, directed);
+    make_room(adj, entries);
+    std::vector<int*> next(adj.size());
+    open_entries(adj, entries, next);
     for (std::size_t i = 0; i < valid; ++i) {
         const auto [u, v] = edges[i];
-        adj[u].push_back(v);
-        if (!directed) adj[v].push_back(u);
+        *next[u]++ = v;
+        if (!directed) *next[v]++ = u;
     }
     if (valid < edges.size()) throw_vertex_out_of_range();
 }

@@ -42,10 +42,22 @@ template <class Edges, class WeightOf>
 void WeightedGraph::append_edges(const Edges& edges, WeightOf weight_of) {
     const std::size_t valid = leading_valid_edges(edges, vertex_count);
     const std::vector<std::size_t> entries = entries_per_list(edges, valid, vertex_count, directed);
+    // Everything that allocates comes first: both sets of lists must stay in step.
     make_room(weighted_adj, entries);
     make_room(adj, entries);
-    for (std::size_t i = 0; i < valid; ++i)
-        append_edge(std::get<0>(edges[i]), std::get<1>(edges[i]), weight_of(edges[i]));
+    std::vector<WeightedEdge*> next_weighted(weighted_adj.size());
+    std::vector<int*> next(adj.size());
+    open_entries(weighted_adj, entries, next_weighted);
+    open_entries(adj, entries, next);
+    for (std::size_t i = 0; i < valid; ++i) {
+        const int u = std::get<0>(edges[i]), v = std::get<1>(edges[i]);
+        const double weight = weight_of(edges[i]);
+        *next_weighted[u]++ = {v, weight};
+        *next[u]++ = v;
+        if (directed) continue;
+        *next_weighted[v]++ = {u, weight};
+        *next[v]++ = u;
+    }
     if (valid < edges.size()) throw_vertex_out_of_range();
 }
 
