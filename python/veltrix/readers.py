@@ -83,7 +83,7 @@ class _Table:
         with warnings.catch_warnings():
             warnings.filterwarnings("ignore", "loadtxt: input contained no data", UserWarning)
             try:
-                return np.loadtxt(self.path, comments=self.comments[:1] or None, **options)  # type: ignore[call-overload, no-any-return]
+                return np.loadtxt(self.path, comments=self.comments[:1] or None, **options)  # type: ignore[call-overload]
             except ValueError as first:
                 error = first
             if len(self.comments) > 1:
@@ -92,7 +92,7 @@ class _Table:
                 for mark in self.comments[1:]:
                     text = text.replace(mark, self.comments[0])
                 try:
-                    return np.loadtxt(io.StringIO(text), comments=self.comments[0], **options)  # type: ignore[call-overload, no-any-return]
+                    return np.loadtxt(io.StringIO(text), comments=self.comments[0], **options)  # type: ignore[call-overload]
                 except ValueError as second:
                     error = second
         for number, text in _data_lines(self.path, self.comments, self.skip):
