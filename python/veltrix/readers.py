@@ -11,7 +11,9 @@ import gzip
 import io
 import os
 import warnings
-from collections.abc import Iterator
+from collections.abc import Generator
+from contextlib import closing
+from dataclasses import dataclass
 from typing import IO, Literal, overload
 
 import numpy as np
@@ -34,7 +36,7 @@ def _open_text(path: str) -> IO[str]:
     return open(path, encoding="latin-1")
 
 
-def _data_lines(path: str, comments: str, skip: int = 0) -> Iterator[tuple[int, str]]:
+def _data_lines(path: str, comments: str, skip: int = 0) -> Generator[tuple[int, str]]:
     """Yield (line number, text without comment) for every line after the first `skip` that is not blank."""
     with _open_text(path) as lines:
         for number, line in enumerate(lines, 1):
@@ -69,11 +71,15 @@ def _field_problem(fields: list[str], columns: int) -> str | None:
     return None
 
 
+@dataclass
 class _Table:
-    """One edge table of a file: where it starts, how lines split and how many columns are read."""
+    """One table of edges in a file: the lines it starts after, how they split, the columns read."""
 
-    def __init__(self, path: str, comments: str, delimiter: str | None, columns: int, skip: int = 0):
-        self.path, self.comments, self.delimiter, self.columns, self.skip = path, comments, delimiter, columns, skip
+    path: str
+    comments: str
+    delimiter: str | None
+    columns: int
+    skip: int = 0
 
     def load(self) -> NDArray[np.void]:
         fields = [("u", np.int64), ("v", np.int64), ("w", np.float64)][: self.columns]
@@ -95,25 +101,27 @@ class _Table:
                     return np.loadtxt(io.StringIO(text), comments=self.comments[0], **options)  # type: ignore[call-overload]
                 except ValueError as second:
                     error = second
-        for number, text in _data_lines(self.path, self.comments, self.skip):
-            problem = _field_problem(_split(text, self.delimiter), self.columns)
-            if problem:
-                raise ValueError(f"{self.path}, line {number}: {problem}: {text!r}") from None
+        with closing(_data_lines(self.path, self.comments, self.skip)) as lines:
+            for number, text in lines:
+                problem = _field_problem(_split(text, self.delimiter), self.columns)
+                if problem:
+                    raise ValueError(f"{self.path}, line {number}: {problem}: {text!r}") from None
         raise ValueError(f"{self.path}: {error}") from None
 
     def line_of(self, row: int) -> int:
         """The line number of data row `row` (0-based)."""
-        for index, (number, _) in enumerate(_data_lines(self.path, self.comments, self.skip)):
-            if index == row:
-                return number
+        with closing(_data_lines(self.path, self.comments, self.skip)) as lines:
+            for index, (number, _) in enumerate(lines):
+                if index == row:
+                    return number
         raise IndexError(row)
 
     def fail_at(self, row: int, problem: str) -> ValueError:
         return ValueError(f"{self.path}, line {self.line_of(row)}: {problem}")
 
 
-def _dense_ids(table: _Table, u: NDArray[np.int64], v: NDArray[np.int64]) -> tuple[int, NDArray[np.int64], NDArray[np.int64]]:
-    """Check that ids are usable as vertex indices as they stand; return (n, u, v)."""
+def _id_count(table: _Table, u: NDArray[np.int64], v: NDArray[np.int64]) -> int:
+    """Check that the ids are usable as vertex indices as they stand; return the vertex count."""
     for ends in (u, v):
         if ends.size and ends.min() < 0:
             at = int(np.argmax(ends < 0))
@@ -121,8 +129,7 @@ def _dense_ids(table: _Table, u: NDArray[np.int64], v: NDArray[np.int64]) -> tup
         if ends.size and ends.max() >= MAX_VERTICES:
             at = int(np.argmax(ends >= MAX_VERTICES))
             raise table.fail_at(at, f"vertex id {ends[at]} exceeds the 32-bit limit (pass relabel=True to renumber ids)")
-    largest = max((int(ends.max()) for ends in (u, v) if ends.size), default=-1)
-    return largest + 1, u, v
+    return max((int(ends.max()) + 1 for ends in (u, v) if ends.size), default=0)
 
 
 def _renumber(ids: NDArray[np.int64]) -> tuple[NDArray[np.int64], NDArray[np.int64]]:
@@ -209,7 +216,8 @@ def read_edgelist(
         The file cannot be opened or decompressed.
     """
     name = os.fspath(path)
-    number, text = next(_data_lines(name, comments), (0, ""))
+    with closing(_data_lines(name, comments)) as lines:
+        number, text = next(lines, (0, ""))
     if delimiter is None and "," in text:
         delimiter = ","
     found = len(_split(text, delimiter)) if text else 0
@@ -223,8 +231,7 @@ def read_edgelist(
     u, v = rows["u"], rows["v"]
     weights = rows["w"] if weighted else None
     if not relabel:
-        n, src, dst = _dense_ids(table, u, v)
-        return build(n, src, dst, weights, directed)
+        return build(_id_count(table, u, v), u, v, weights, directed)
     ids, index = _renumber(np.concatenate([u, v]))
     if len(ids) > MAX_VERTICES:
         raise ValueError(f"{name}: {len(ids)} distinct ids exceed {MAX_VERTICES} vertices (the 32-bit limit)")
