@@ -116,19 +116,17 @@ def build(
     directed: bool,
 ) -> Graph:
     """Build a graph from checked arrays; `weights` None gives a Graph, else a WeightedGraph."""
-    edges = np.empty((len(src), 2), dtype=np.int32)
-    edges[:, 0] = src
-    edges[:, 1] = dst
     if weights is None:
-        # The native signature names a sequence of pairs; an (m, 2) int32 array is taken whole.
+        edges = np.empty((len(src), 2), dtype=np.int32)
+        edges[:, 0] = src
+        edges[:, 1] = dst
+        # The native signature names a sequence of pairs; an (m, 2) int32 array is read whole.
         return Graph(n, cast(Any, edges), directed)
     graph = WeightedGraph(n, directed)
-    graph.add_edges(_weighted_edges(edges, weights))
+    # Weighted edges have no array form natively; an exact list of (int, int, float) tuples is
+    # the form the module reads directly, and zip builds it without a Python-level loop.
+    graph.add_edges(list(zip(src.tolist(), dst.tolist(), weights.tolist())))
     return graph
-
-
-def _weighted_edges(edges: NDArray[np.int32], weights: NDArray[np.float64]) -> Any:
-    return list(zip(edges[:, 0].tolist(), edges[:, 1].tolist(), weights.tolist()))
 
 
 @overload
