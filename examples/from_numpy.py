@@ -1,6 +1,6 @@
 """Builds a graph of a few million edges from numpy arrays and times every algorithm on it.
 
-Usage: python examples/from_numpy.py [edges]     (default 4,000,000 edges on 2**20 vertices)
+Usage: python examples/from_numpy.py [scale]     (default 20: 2**20 vertices, 4 * 2**20 edges)
 
 Nothing is downloaded: the edges are drawn uniformly at random with a fixed seed.
 """
@@ -12,9 +12,8 @@ import time
 from collections.abc import Callable
 from typing import TypeVar
 
-import numpy as np
-
 import veltrix as vx
+from veltrix.generators import integer_weights, uniform_edges
 
 T = TypeVar("T")
 
@@ -28,13 +27,11 @@ def timed(label: str, run: Callable[[], T]) -> T:
 
 
 def main() -> None:
-    edges = int(sys.argv[1]) if len(sys.argv) > 1 else 4_000_000
-    n = max(1, edges // 4)
-    rng = np.random.default_rng(2024)
-    src = rng.integers(0, n, edges)
-    dst = rng.integers(0, n, edges)
-    weights = rng.uniform(1.0, 10.0, edges)
-    print(f"{n:,} vertices, {edges:,} undirected edges, {vx.get_thread_count(-1)} threads")
+    scale = int(sys.argv[1]) if len(sys.argv) > 1 else 20
+    n = 1 << scale
+    src, dst = uniform_edges(scale, edge_factor=4)
+    weights = integer_weights(len(src))
+    print(f"{n:,} vertices, {len(src):,} undirected edges, {vx.get_thread_count(-1)} threads")
 
     graph = timed("build Graph", lambda: vx.from_edges(src, dst, n))
     weighted = timed("build WeightedGraph", lambda: vx.from_edges(src, dst, n, weights=weights))
