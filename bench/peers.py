@@ -74,7 +74,6 @@ VERY_SLOW_SECONDS = 8.0
 NETWORKX_MAX_VERTICES = 1 << 14
 UNREACHED = -1
 KERNELS = ["components", "pagerank", "pagerank_scatter", "bfs", "reachability", "sssp", "triangles"]
-PEERS = ["igraph", "networkit", "scipy", "rustworkx", "networkx"]
 
 
 # ---------------------------------------------------------------------------------------------
@@ -417,7 +416,7 @@ def veltrix_graphs(edges: Edges) -> tuple[Any, Any, Any]:
 
 def veltrix_calls(graphs: tuple[Any, Any, Any], n: int, threads: int) -> dict[str, Call]:
     graph, weighted, simple = graphs
-    same = lambda r: r  # noqa: E731
+    same = lambda r: r
 
     return {
         "components": Call(lambda: vx.parallel_connected_components(graph, threads=threads), _labels_to_partition),
@@ -732,12 +731,12 @@ def main() -> None:
     elapsed = time.perf_counter() - started
 
     lines = [f"Machine: {machine()}", "",
-             f"Date: {datetime.now(timezone.utc):%Y-%m-%d %H:%M} UTC; VELTRIX with 1 and {threads} threads; "
-             f"peers: {', '.join(f'{p} {peer_version(p)}' for p in peers)}; whole run {elapsed / 60:.1f} min; "
-             f"load average {load_before:.1f} before, {os.getloadavg()[0]:.1f} after.", "",
-             "Milliseconds, median of 5 (`[n]`: median of n). `(...)`: stops on its own tolerance, not ranked. "
-             "`!`: result disagrees with VELTRIX. ratio = VELTRIX all threads / fastest ranked peer "
-             "(bold: over 1).", "", *table(rows, peers, threads)]
+             (f"Date: {datetime.now(timezone.utc):%Y-%m-%d %H:%M} UTC; VELTRIX with 1 and {threads} threads; "
+              f"peers: {', '.join(f'{p} {peer_version(p)}' for p in peers)}; whole run {elapsed / 60:.1f} min; "
+              f"load average {load_before:.1f} before, {os.getloadavg()[0]:.1f} after."), "",
+             ("Milliseconds, median of 5 (`[n]`: median of n). `(...)`: stops on its own tolerance, not ranked. "
+              "`!`: result disagrees with VELTRIX. ratio = VELTRIX all threads / fastest ranked peer "
+              "(bold: over 1)."), "", *table(rows, peers, threads)]
     if spinner:
         lines += ["", f"Under load: a process spinning on core {spinner.core}, timed alternately with the quiet runs.", "",
                   *busy_table(rows, threads)]
