@@ -51,7 +51,8 @@ void Graph::append_edges(const EdgeList& edges) {
     const std::vector<std::size_t> entries = entries_per_list(edges, valid, vertex_count, directed);
     make_room(adj, entries);
     std::vector<int*> next(adj.size());
-    open_entries(adj, entries, next);
+    open_entries(adj, entries);
+    point_at_new_entries(adj, entries, next);
     for (std::size_t i = 0; i < valid; ++i) {
         const auto [u, v] = edges[i];
         *next[u]++ = v;
