@@ -9,6 +9,7 @@
 #include <pybind11/stl.h>
 
 #include "bindings/casters.hpp"
+#include "bindings/method.hpp"
 #include "bindings/registration.hpp"
 #include "parallel/threads.hpp"
 
@@ -25,30 +26,33 @@ void register_algorithms(py::module_& m) {
 
     m.def(
         "parallel_connected_components",
-        [](const Graph& g, int threads) { return connected_components(g, get_thread_count(threads)); }, graph, threads);
+        [](const Graph& g, int threads) { require_initialised(g); return connected_components(g, get_thread_count(threads)); }, graph, threads);
     m.def(
         "parallel_pagerank",
         [](const Graph& g, int iterations, double damping, int threads) {
+            require_initialised(g);
             return pagerank_gather(g, iterations, damping, get_thread_count(threads));
         },
         graph, iterations, damping, threads);
     m.def(
         "parallel_pagerank_bfs",
         [](const Graph& g, int iterations, double damping, int threads) {
+            require_initialised(g);
             return pagerank_scatter(g, iterations, damping, get_thread_count(threads));
         },
         graph, iterations, damping, threads);
-    m.def("parallel_bfs", &parallel_bfs, graph, source, threads);
-    m.def("parallel_dfs", &parallel_dfs, graph, source, threads);
+    m.def("parallel_bfs", reading(&parallel_bfs), graph, source, threads);
+    m.def("parallel_dfs", reading(&parallel_dfs), graph, source, threads);
     m.def(
         "parallel_dijkstra",
         [](const WeightedGraph& g, int source, int threads) {
+            require_initialised(g);
             return shortest_distances(g, source, get_thread_count(threads));
         },
         graph, source, threads);
     m.def(
         "triangle_count_parallel",
-        [](const Graph& g, int threads) { return triangle_count(g, get_thread_count(threads)); }, graph, threads);
+        [](const Graph& g, int threads) { require_initialised(g); return triangle_count(g, get_thread_count(threads)); }, graph, threads);
 }
 
 }  // namespace veltrix::bindings

@@ -18,7 +18,7 @@ namespace {
 
 using namespace veltrix;
 
-constexpr int kRuns = 8;
+constexpr int kRuns = 8 / check::kRepeatDivisor;
 const int kThreadCounts[] = {1, 2, -1};
 
 struct Case {
