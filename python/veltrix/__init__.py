@@ -19,6 +19,8 @@ from _veltrix import (
     triangle_count_parallel,
 )
 
+from .nx.graph import from_networkx, to_networkx
+
 __all__ = [
     "Graph",
     "WeightedGraph",
@@ -32,4 +34,6 @@ __all__ = [
     "parallel_pagerank",
     "parallel_pagerank_bfs",
     "triangle_count_parallel",
+    "from_networkx",
+    "to_networkx",
 ]
