@@ -248,26 +248,30 @@ def _split(items: list, offsets: np.ndarray) -> list[list]:
     return [items[a:b] for a, b in zip(bounds, bounds[1:])]
 
 
-def _scan(adj, nodes: list, index: dict | None) -> tuple[list[list], list]:
-    """One pass over the adjacency: neighbour lists (as indices) and the per-entry data."""
+def _scan(adj, nodes: list, index: dict | None, with_data: bool) -> tuple[list[list], list | None]:
+    """One pass over the adjacency: neighbour lists (as indices) and, if asked, the entries' data.
+
+    Collecting the data touches every edge's data dict, which costs more than the lists
+    themselves; calls without weights skip it.
+    """
     lists: list[list] = []
-    datas: list = []
-    add_list, add_datas = lists.append, datas.extend
-    at = adj.__getitem__
-    if index is None:
-        for nbrs in map(at, nodes):
-            add_list(list(nbrs))
-            add_datas(nbrs.values())
+    datas: list | None = [] if with_data else None
+    add_list = lists.append
+    neighbours = list if index is None else lambda nbrs, find=index.__getitem__: list(map(find, nbrs))
+    if datas is None:
+        for nbrs in map(adj.__getitem__, nodes):
+            add_list(neighbours(nbrs))
     else:
-        find = index.__getitem__
-        for nbrs in map(at, nodes):
-            add_list(list(map(find, nbrs)))
+        add_datas = datas.extend
+        for nbrs in map(adj.__getitem__, nodes):
+            add_list(neighbours(nbrs))
             add_datas(nbrs.values())
     return lists, datas
 
 
 def _per_edge(datas: list, multigraph: bool) -> tuple[list, np.ndarray | None]:
-    """Edge data per parallel edge, and for a multigraph each entry's multiplicity."""
+    """Edge data per parallel edge, and for a multigraph each entry's multiplicity (both read
+    from the entries' data: a multigraph's entry holds one data dict per parallel edge)."""
     if not multigraph:
         return datas, None
     multiplicity = np.fromiter(map(len, datas), np.int64, len(datas))
@@ -288,17 +292,18 @@ def convert(G, attrs: dict) -> VeltrixGraph:
             raise NotImplementedError("more than 2**31 - 1 nodes")
         directed, multigraph = G.is_directed(), G.is_multigraph()
         index = None if _identity(nodes) else {v: i for i, v in enumerate(nodes)}
+        with_data = bool(attrs) or multigraph
         try:
-            lists, datas = _scan(G._adj, nodes, index)
+            lists, datas = _scan(G._adj, nodes, index, with_data)
             graph = _veltrix.Graph(lists, directed)
         except TypeError:
             if index is not None:
                 raise
             # A neighbour key equal to its node's int but of another type (1.0, True).
             index = {v: i for i, v in enumerate(nodes)}
-            lists, datas = _scan(G._adj, nodes, index)
+            lists, datas = _scan(G._adj, nodes, index, with_data)
             graph = _veltrix.Graph(lists, directed)
-        per_edge, multiplicity = _per_edge(datas, multigraph)
+        per_edge, multiplicity = _per_edge(datas, multigraph) if with_data else ([], None)
         self_loops = np.fromiter(map(contains, map(G._adj.__getitem__, nodes), nodes), bool, len(nodes))
         vg = VeltrixGraph(nodes, lists, graph, directed, multigraph, self_loops, multiplicity, index)
         vg.record_weights(per_edge, attrs)
