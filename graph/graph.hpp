@@ -37,6 +37,9 @@ protected:
     bool is_vertex(int v) const { return 0 <= v && v < vertex_count; }
     // Throws the "Vertex index out of range" error unless both ends are vertices.
     void require_edge_ends(int u, int v) const;
+    // Appends the edges in order up to the first one with an end outside the graph, then throws
+    // the "Vertex index out of range" error if there is such an edge.
+    void append_edges(const EdgeList& edges);
 
     int vertex_count;
     bool directed;
