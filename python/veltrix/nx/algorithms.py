@@ -37,11 +37,11 @@ def threads() -> int:
         return -1
 
 
-def _yield_each(items: list) -> Iterator:
+def _yield_each(items: list[Any]) -> Iterator[Any]:
     yield from items
 
 
-def _keys(G: VeltrixGraph, indices: np.ndarray) -> list:
+def _keys(G: VeltrixGraph, indices: np.ndarray) -> list[Any]:
     if G._index is None:
         return indices.tolist()
     nodes = G.nodes
@@ -55,7 +55,7 @@ def _labels(G: VeltrixGraph) -> np.ndarray:
     return np.asarray(_veltrix.parallel_connected_components(G.graph, threads()), dtype=np.int64)
 
 
-def _components(G: VeltrixGraph) -> list[set]:
+def _components(G: VeltrixGraph) -> list[set[Any]]:
     """Components as sets, in the order of their first node (networkx's order)."""
     if not G.nodes:
         return []
@@ -76,7 +76,7 @@ def _is_connected(G: VeltrixGraph) -> bool:
     return not _labels(G).any()
 
 
-def connected_components(G: VeltrixGraph) -> Iterator[set]:
+def connected_components(G: VeltrixGraph) -> Iterator[set[Any]]:
     return _yield_each(_components(G))
 
 
@@ -88,7 +88,7 @@ def is_connected(G: VeltrixGraph) -> bool:
     return _is_connected(G)
 
 
-def weakly_connected_components(G: VeltrixGraph) -> Iterator[set]:
+def weakly_connected_components(G: VeltrixGraph) -> Iterator[set[Any]]:
     return _yield_each(_components(G))
 
 
@@ -104,7 +104,7 @@ def _reached(G: VeltrixGraph, source: int) -> np.ndarray:
     return np.flatnonzero(np.asarray(_veltrix.parallel_dfs(G.graph, source, threads()), dtype=bool))
 
 
-def node_connected_component(G: VeltrixGraph, n: Hashable) -> set:
+def node_connected_component(G: VeltrixGraph, n: Hashable) -> set[Any]:
     s = G.vertex(n)
     if s is None:
         raise KeyError(n)
@@ -117,7 +117,7 @@ def node_connected_component(G: VeltrixGraph, n: Hashable) -> set:
 # ----------------------------------------------------------------------------- traversal
 
 
-def single_source_shortest_path_length(G: VeltrixGraph, source: Hashable, cutoff: Any = None) -> dict:
+def single_source_shortest_path_length(G: VeltrixGraph, source: Hashable, cutoff: Any = None) -> dict[Any, Any]:
     s = G.find(source)
     if s is None:
         raise nx.NodeNotFound(f"Source {source} is not in G")
@@ -135,7 +135,7 @@ def shortest_path_length(
     target: Hashable = None,
     weight: Any = None,
     method: str = "dijkstra",
-) -> dict:
+) -> dict[Any, Any]:
     if method not in ("dijkstra", "bellman-ford"):
         raise ValueError(f"method not supported: {method}")
     if source is None or target is not None or weight is not None:
@@ -143,7 +143,7 @@ def shortest_path_length(
     return single_source_shortest_path_length(G, source)
 
 
-def descendants(G: VeltrixGraph, source: Hashable) -> set:
+def descendants(G: VeltrixGraph, source: Hashable) -> set[Any]:
     s = G.find(source)
     if s is None:
         kind = "digraph" if G.is_directed() else "graph"
@@ -162,13 +162,13 @@ def has_path(G: VeltrixGraph, source: Hashable, target: Hashable) -> bool:
     return bool(_veltrix.parallel_dfs(G.graph, s, threads())[t])
 
 
-def _by_distance(G: VeltrixGraph, source: Hashable, s: int, dist: np.ndarray, keep: np.ndarray, kind: type) -> dict:
+def _by_distance(G: VeltrixGraph, source: Hashable, s: int, dist: np.ndarray, keep: np.ndarray, kind: type) -> dict[Any, Any]:
     """{source: 0, then every other kept node by distance}, values of type `kind`."""
     keep[s] = False
     indices = np.flatnonzero(keep)
     indices = indices[np.argsort(dist[indices], kind="stable")]
     values = dist[indices]
-    result: dict = {source: 0}
+    result: dict[Any, Any] = {source: 0}
     result.update(zip(_keys(G, indices), (values.astype(np.int64) if kind is int else values).tolist()))
     return result
 
@@ -215,6 +215,7 @@ def _distances(G: VeltrixGraph, s: int, weight: Any, negative: bool) -> tuple[np
     dist = np.asarray(_veltrix.parallel_dijkstra(G.weighted_graph(weight), s, threads()))
     if w.low < 0 and _negative_cycle(G, w, dist):
         raise nx.NetworkXUnbounded("Negative cycle detected.")
+    assert w.kind is not None  # _decline refuses weights of mixed types
     return dist, w.kind
 
 
@@ -239,7 +240,7 @@ def _negative_cycle(G: VeltrixGraph, w: Weights, dist: np.ndarray) -> bool:
     return bool((dist[sources[live]] + values < dist[targets[live]]).any())
 
 
-def _length_dict(G: VeltrixGraph, source: Hashable, s: int, dist: np.ndarray, kind: type, cutoff: Any = None) -> dict:
+def _length_dict(G: VeltrixGraph, source: Hashable, s: int, dist: np.ndarray, kind: type, cutoff: Any = None) -> dict[Any, Any]:
     keep = dist < UNREACHED
     if cutoff is not None:
         keep &= dist <= float(cutoff)
@@ -254,7 +255,7 @@ def _length(dist: np.ndarray, t: int | None, kind: type) -> int | float | None:
 
 def single_source_dijkstra_path_length(
     G: VeltrixGraph, source: Hashable, cutoff: Any = None, weight: Any = "weight"
-) -> dict:
+) -> dict[Any, Any]:
     hash(source)  # networkx builds {source} first
     s = G.vertex(source)
     if s is None:
@@ -276,7 +277,7 @@ def dijkstra_path_length(G: VeltrixGraph, source: Hashable, target: Hashable, we
     return length
 
 
-def single_source_bellman_ford_path_length(G: VeltrixGraph, source: Hashable, weight: Any = "weight") -> dict:
+def single_source_bellman_ford_path_length(G: VeltrixGraph, source: Hashable, weight: Any = "weight") -> dict[Any, Any]:
     s = G.find(source)
     if s is None:
         raise nx.NodeNotFound(f"Source {source} not in G")
@@ -354,7 +355,7 @@ def pagerank(
     nstart: Any = None,
     weight: Any = "weight",
     dangling: Any = None,
-) -> dict:
+) -> dict[Any, Any]:
     n = len(G.nodes)
     if n == 0:
         return {}

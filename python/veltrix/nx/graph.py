@@ -17,7 +17,7 @@ import gc
 from dataclasses import dataclass
 from itertools import chain, repeat
 from operator import contains, methodcaller
-from typing import Any, Hashable, Iterable
+from typing import Any, Callable, Hashable, Iterable
 
 import numpy as np
 
@@ -64,7 +64,7 @@ class Weights:
         return self.values if self.values is not None else np.full(entries, self.low)
 
 
-def read_weights(datas: list, attr: Hashable, default: Any) -> Weights:
+def read_weights(datas: list[Any], attr: Hashable, default: Any) -> Weights:
     """The `attr` values of the edge data dicts `datas` (`default` where it is missing)."""
     try:
         raw = list(map(dict.get, datas, repeat(attr), repeat(_MISSING)))
@@ -99,7 +99,7 @@ class VeltrixGraph:
 
     Attributes
     ----------
-    nodes : list
+    nodes : list[Any]
         Vertex index -> networkx node, in the networkx graph's node order.
     graph : _veltrix.Graph
         One entry per distinct neighbour (a multigraph's parallel edges merged), in the
@@ -114,14 +114,14 @@ class VeltrixGraph:
 
     def __init__(
         self,
-        nodes: list,
+        nodes: list[Any],
         lists: list[list[int]],
         graph: _veltrix.Graph,
         directed: bool,
         multigraph: bool,
         self_loops: np.ndarray,
         multiplicity: np.ndarray | None,
-        index: dict | None,
+        index: dict[Any, Any] | None,
     ) -> None:
         self.nodes = nodes
         self.lists = lists
@@ -131,9 +131,9 @@ class VeltrixGraph:
         self._directed = directed
         self._multigraph = multigraph
         self._index = index
-        self._weights: dict[tuple, Weights] = {}
+        self._weights: dict[tuple[Any, Any], Weights] = {}
         self._derived: dict[Any, Any] = {}
-        self.__networkx_cache__: dict = {}
+        self.__networkx_cache__: dict[Any, Any] = {}
 
     def is_directed(self) -> bool:
         return self._directed
@@ -167,13 +167,13 @@ class VeltrixGraph:
         """The recorded weights of `attr`, or None if the conversion did not read them."""
         return self._weights.get((attr, default))
 
-    def record_weights(self, datas: list, attrs: dict) -> None:
+    def record_weights(self, datas: list[Any], attrs: dict[Any, Any]) -> None:
         """Read the attributes `attrs` ({name: default}) from the per-entry edge data `datas`."""
         for attr, default in attrs.items():
             if (attr, default) not in self._weights:
                 self._weights[attr, default] = read_weights(datas, attr, default)
 
-    def _cached(self, key: Any, build) -> Any:
+    def _cached(self, key: Any, build: Callable[[], Any]) -> Any:
         if key not in self._derived:
             self._derived[key] = build()
         return self._derived[key]
@@ -181,7 +181,7 @@ class VeltrixGraph:
     def edge_arrays(self) -> tuple[np.ndarray, np.ndarray, np.ndarray]:
         """(offsets, sources, targets) of every edge entry, parallel edges repeated."""
 
-        def build():
+        def build() -> tuple[np.ndarray, np.ndarray, np.ndarray]:
             n = len(self.lists)
             counts = np.fromiter(map(len, self.lists), np.int64, n)
             targets = np.fromiter(chain.from_iterable(self.lists), np.int64, int(counts.sum()))
@@ -199,7 +199,7 @@ class VeltrixGraph:
         if self.multiplicity is None or bool((self.multiplicity == 1).all()):
             return self.graph
 
-        def build():
+        def build() -> _veltrix.Graph:
             offsets, _, targets = self.edge_arrays()
             return _veltrix.Graph(_split(targets.tolist(), offsets), self._directed)
 
@@ -208,7 +208,7 @@ class VeltrixGraph:
     def weighted_graph(self, attr: Hashable, default: Any = 1) -> _veltrix.WeightedGraph:
         """A WeightedGraph of the recorded `attr` weights, parallel edges as separate entries."""
 
-        def build():
+        def build() -> _veltrix.WeightedGraph:
             offsets, _, targets = self.edge_arrays()
             values = self._weights[attr, default].as_array(len(targets))
             pairs = list(zip(targets.tolist(), values.tolist()))
@@ -218,7 +218,7 @@ class VeltrixGraph:
 
         return self._cached(("weighted", attr, default), build)
 
-    def to_networkx(self):
+    def to_networkx(self) -> Any:
         """The networkx graph of the same class, nodes and edges (with the recorded weights)."""
         import networkx as nx
 
@@ -233,7 +233,7 @@ class VeltrixGraph:
         _, sources, targets = self.edge_arrays()
         entries = len(targets)
         keep = np.ones(entries, bool) if self._directed else sources <= targets
-        data: list[dict] = [{} for _ in range(int(keep.sum()))]
+        data: list[dict[Any, Any]] = [{} for _ in range(int(keep.sum()))]
         for (attr, _), w in self._weights.items():
             if w.present and w.kind is not None:
                 for d, value in zip(data, w.as_array(entries)[keep].tolist()):
@@ -243,19 +243,19 @@ class VeltrixGraph:
         return G
 
 
-def _split(items: list, offsets: np.ndarray) -> list[list]:
+def _split(items: list[Any], offsets: np.ndarray) -> list[list[Any]]:
     bounds = offsets.tolist()
     return [items[a:b] for a, b in zip(bounds, bounds[1:])]
 
 
-def _scan(adj, nodes: list, index: dict | None, with_data: bool) -> tuple[list[list], list | None]:
+def _scan(adj: Any, nodes: list[Any], index: dict[Any, Any] | None, with_data: bool) -> tuple[list[list[Any]], list[Any] | None]:
     """One pass over the adjacency: neighbour lists (as indices) and, if asked, the entries' data.
 
     Collecting the data touches every edge's data dict, which costs more than the lists
     themselves; calls without weights skip it.
     """
-    lists: list[list] = []
-    datas: list | None = [] if with_data else None
+    lists: list[list[Any]] = []
+    datas: list[Any] | None = [] if with_data else None
     add_list = lists.append
     neighbours = list if index is None else lambda nbrs, find=index.__getitem__: list(map(find, nbrs))
     if datas is None:
@@ -269,7 +269,7 @@ def _scan(adj, nodes: list, index: dict | None, with_data: bool) -> tuple[list[l
     return lists, datas
 
 
-def _per_edge(datas: list, multigraph: bool) -> tuple[list, np.ndarray | None]:
+def _per_edge(datas: list[Any], multigraph: bool) -> tuple[list[Any], np.ndarray | None]:
     """Edge data per parallel edge, and for a multigraph each entry's multiplicity (both read
     from the entries' data: a multigraph's entry holds one data dict per parallel edge)."""
     if not multigraph:
@@ -278,11 +278,11 @@ def _per_edge(datas: list, multigraph: bool) -> tuple[list, np.ndarray | None]:
     return list(chain.from_iterable(map(_values, datas))), multiplicity
 
 
-def _identity(nodes: list) -> bool:
+def _identity(nodes: list[Any]) -> bool:
     return set(map(type, nodes)) <= {int} and nodes == list(range(len(nodes)))
 
 
-def convert(G, attrs: dict) -> VeltrixGraph:
+def convert(G: Any, attrs: dict[Any, Any]) -> VeltrixGraph:
     """Convert the networkx graph `G`, reading the edge attributes `attrs` ({name: default})."""
     paused = gc.isenabled()
     gc.disable()  # millions of new lists and no cycles among them: collection passes are pure cost
@@ -303,7 +303,7 @@ def convert(G, attrs: dict) -> VeltrixGraph:
             index = {v: i for i, v in enumerate(nodes)}
             lists, datas = _scan(G._adj, nodes, index, with_data)
             graph = _veltrix.Graph(lists, directed)
-        per_edge, multiplicity = _per_edge(datas, multigraph) if with_data else ([], None)
+        per_edge, multiplicity = _per_edge(datas, multigraph) if datas is not None else ([], None)
         self_loops = np.fromiter(map(contains, map(G._adj.__getitem__, nodes), nodes), bool, len(nodes))
         vg = VeltrixGraph(nodes, lists, graph, directed, multigraph, self_loops, multiplicity, index)
         vg.record_weights(per_edge, attrs)
@@ -313,7 +313,7 @@ def convert(G, attrs: dict) -> VeltrixGraph:
             gc.enable()
 
 
-def record_weights(vg: VeltrixGraph, G, attrs: dict) -> None:
+def record_weights(vg: VeltrixGraph, G: Any, attrs: dict[Any, Any]) -> None:
     """Read further edge attributes of `G` into its existing conversion `vg`."""
     wanted = {a: d for a, d in attrs.items() if vg.weights(a, d) is None}
     if wanted:
@@ -322,7 +322,7 @@ def record_weights(vg: VeltrixGraph, G, attrs: dict) -> None:
         vg.record_weights(_per_edge(datas, vg.is_multigraph())[0], wanted)
 
 
-def from_networkx(G, *, weight: Hashable | None = None) -> tuple[_veltrix.Graph, list]:
+def from_networkx(G: Any, *, weight: Hashable | None = None) -> tuple[_veltrix.Graph, list[Any]]:
     """A VELTRIX graph of the networkx graph `G`, and the list vertex index -> node.
 
     Parameters
@@ -337,17 +337,18 @@ def from_networkx(G, *, weight: Hashable | None = None) -> tuple[_veltrix.Graph,
 
     Returns
     -------
-    (graph, nodes) : tuple of (Graph or WeightedGraph, list)
+    (graph, nodes) : tuple of (Graph or WeightedGraph, list[Any])
     """
     vg = convert(G, {} if weight is None else {weight: 1})
     if weight is None:
         return vg.repeated_graph(), list(vg.nodes)
-    if vg.weights(weight).kind is None:
+    recorded = vg.weights(weight)
+    if recorded is None or recorded.kind is None:
         raise TypeError(f"edge attribute {weight!r} must hold only ints or only floats")
     return vg.weighted_graph(weight), list(vg.nodes)
 
 
-def to_networkx(graph, *, nodes: Iterable | None = None):
+def to_networkx(graph: Any, *, nodes: Iterable[Any] | None = None) -> Any:
     """A networkx graph of a VELTRIX graph.
 
     Parameters

@@ -43,18 +43,18 @@ def _real(x: Any) -> bool:
     return type(x) in (int, float)
 
 
-def _weight_attribute(a: dict) -> str | None:
+def _weight_attribute(a: dict[Any, Any]) -> str | None:
     w = a["weight"]
     if w is None or callable(w):
         return "served for a weight attribute only (not None, not a function)"
     return None
 
 
-def _cutoff(a: dict) -> str | None:
+def _cutoff(a: dict[Any, Any]) -> str | None:
     return None if a["cutoff"] is None or _real(a["cutoff"]) else "cutoff must be an int or a float"
 
 
-def _shortest_path_length(a: dict) -> str | None:
+def _shortest_path_length(a: dict[Any, Any]) -> str | None:
     if a["source"] is None or a["target"] is not None or a["weight"] is not None:
         return "served for one source, no target and no weight only"
     if a["method"] not in ("dijkstra", "bellman-ford"):
@@ -62,11 +62,11 @@ def _shortest_path_length(a: dict) -> str | None:
     return None
 
 
-def _dijkstra(a: dict) -> str | None:
+def _dijkstra(a: dict[Any, Any]) -> str | None:
     return _weight_attribute(a) or _cutoff(a)
 
 
-def _transitivity(a: dict) -> str | None:
+def _transitivity(a: dict[Any, Any]) -> str | None:
     G = a["G"]
     if G.is_directed():
         return "networkx's transitivity of a directed graph is not served"
@@ -75,7 +75,7 @@ def _transitivity(a: dict) -> str | None:
     return None
 
 
-def _pagerank(a: dict) -> str | None:
+def _pagerank(a: dict[Any, Any]) -> str | None:
     if a["personalization"] is not None or a["nstart"] is not None or a["dangling"] is not None:
         return "served without personalization, nstart and dangling only"
     if a["weight"] is not None and callable(a["weight"]):
@@ -93,7 +93,7 @@ def _pagerank(a: dict) -> str | None:
     return None
 
 
-_CHECKS: dict[str, Callable[[dict], str | None]] = {
+_CHECKS: dict[str, Callable[[dict[str, Any]], str | None]] = {
     "single_source_shortest_path_length": _cutoff,
     "shortest_path_length": _shortest_path_length,
     "single_source_dijkstra_path_length": _dijkstra,
@@ -109,7 +109,7 @@ _CHECKS: dict[str, Callable[[dict], str | None]] = {
 _ORDER_DEPENDENT: dict[str, str] = {}
 
 
-def _cached_conversion(G) -> VeltrixGraph | None:
+def _cached_conversion(G: Any) -> VeltrixGraph | None:
     if not nx.config.cache_converted_graphs:
         return None
     cache = getattr(G, "__networkx_cache__", None)
@@ -126,9 +126,9 @@ class BackendInterface:
 
     @staticmethod
     def convert_from_nx(
-        G,
-        edge_attrs: dict | None = None,
-        node_attrs: dict | None = None,
+        G: Any,
+        edge_attrs: dict[Any, Any] | None = None,
+        node_attrs: dict[Any, Any] | None = None,
         preserve_edge_attrs: bool = False,
         preserve_node_attrs: bool = False,
         preserve_graph_attrs: bool = False,
@@ -156,7 +156,7 @@ class BackendInterface:
         return obj.to_networkx() if isinstance(obj, VeltrixGraph) else obj
 
     @staticmethod
-    def can_run(name: str, args: tuple, kwargs: dict) -> bool | str:
+    def can_run(name: str, args: tuple[Any, ...], kwargs: dict[Any, Any]) -> bool | str:
         """Whether the arguments alone allow an exact answer (a reason string if not)."""
         check = _CHECKS.get(name)
         if check is None:
@@ -169,12 +169,12 @@ class BackendInterface:
         return check(bound.arguments) or True
 
     @staticmethod
-    def should_run(name: str, args: tuple, kwargs: dict) -> bool | str:
+    def should_run(name: str, args: tuple[Any, ...], kwargs: dict[Any, Any]) -> bool | str:
         """Always run: once converted, the graph is cached and every later call is fast."""
         return True
 
     @staticmethod
-    def on_start_tests(items: list) -> None:
+    def on_start_tests(items: list[Any]) -> None:
         import pytest
 
         for item in items:
