@@ -57,6 +57,7 @@ def test_from_edges_default_vertex_count():
     (([0], [1], -1), {}, ValueError, "outside [0, 2147483647]"),
     (([0], [1], 2.0), {}, TypeError, ""),
     (([2**70], [0]), {}, ValueError, "too large"),
+    ((np.array([1, 2.5], dtype=object), [0, 0]), {}, ValueError, "src[1] = 2.5 is not an integer"),
     ((np.array([2**63], dtype=np.uint64), [0]), {}, ValueError, "too large"),
 ])
 def test_from_edges_refuses(args, kwargs, error, message):

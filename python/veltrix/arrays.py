@@ -45,12 +45,17 @@ def index_array(values: ArrayLike, name: str) -> NDArray[np.int64]:
         raise TypeError(f"{name} is a boolean array; vertex indices must be integers")
     if kind == "O":
         try:
-            array = array.astype(np.int64)
+            converted = array.astype(np.int64)
         except OverflowError:
             raise ValueError(f"{name} holds an integer too large for a vertex index") from None
         except (TypeError, ValueError):
             raise TypeError(f"{name} holds objects that are not integers; vertex indices must be integers") from None
-        kind = "i"
+        # The cast truncates a float object silently; only whole numbers compare equal to their cast.
+        bad = converted != array
+        if bad.any():
+            at = _first(bad)
+            raise ValueError(f"{name}[{at}] = {array[at]} is not an integer; vertex indices must be integers")
+        return converted
     if kind == "u":
         if array.size and array.dtype.itemsize == 8 and array.max() > _INT64_MAX:
             at = _first(array > _INT64_MAX)
