@@ -7,7 +7,10 @@ Python loop over edges here.
 
 from __future__ import annotations
 
+import gc
 import operator
+from collections.abc import Iterator
+from contextlib import contextmanager
 from typing import TYPE_CHECKING, Any, Literal, cast, overload
 
 import numpy as np
@@ -129,9 +132,22 @@ def build(
         return Graph(n, cast(Any, edges), directed)
     graph = WeightedGraph(n, directed)
     # Weighted edges have no array form natively; an exact list of (int, int, float) tuples is
-    # the form the module reads directly, and zip builds it without a Python-level loop.
-    graph.add_edges(list(zip(src.tolist(), dst.tolist(), weights.tolist())))
+    # the form the module reads directly, and zip builds it without a Python-level loop. The
+    # millions of new tuples would set off the cycle collector over and over, to find nothing.
+    with _collector_paused():
+        graph.add_edges(list(zip(src.tolist(), dst.tolist(), weights.tolist())))
     return graph
+
+
+@contextmanager
+def _collector_paused() -> Iterator[None]:
+    enabled = gc.isenabled()
+    gc.disable()
+    try:
+        yield
+    finally:
+        if enabled:
+            gc.enable()
 
 
 @overload
