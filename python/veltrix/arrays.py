@@ -246,7 +246,7 @@ def from_scipy(
         ``None`` (default) gives an undirected graph when the matrix equals its transpose
         (structure and values) and a directed one otherwise. An undirected graph takes each
         symmetric pair once, as the edge ``(i, j)`` with ``i <= j``; so a diagonal entry is one
-        self-loop. ``directed=False`` with a matrix that is not symmetric is refused.
+        self-loop, stored as ``add_edge(i, i)`` stores it. ``directed=False`` with a matrix that is not symmetric is refused.
     weighted : bool, optional
         ``None`` (default) gives a `WeightedGraph` with the entries as weights unless every entry
         is 1, in which case a plain `Graph`. ``True`` always gives a `WeightedGraph`, ``False``
