@@ -1,5 +1,9 @@
 """from_edges and from_scipy build the graph the list-based constructors build, and refuse bad input."""
 
+import subprocess
+import sys
+from pathlib import Path
+
 import numpy as np
 import pytest
 
@@ -106,3 +110,10 @@ def test_from_scipy_entries():
 def test_from_scipy_refuses(matrix, error, message):
     with pytest.raises(error, match=message):
         vx.from_scipy(matrix)
+
+
+def test_numpy_example_runs():
+    script = Path(__file__).resolve().parent.parent / "examples" / "from_numpy.py"
+    proc = subprocess.run([sys.executable, str(script), "8"], capture_output=True, text=True, timeout=120)
+    assert proc.returncode == 0, proc.stderr
+    assert proc.stdout.count(" s\n") == 9  # two builds and seven algorithms, each timed
