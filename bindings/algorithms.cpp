@@ -1,5 +1,8 @@
 #include "algorithms/algorithms.hpp"
 #include "algorithms/connected_components.hpp"
+#include "algorithms/pagerank_gather.hpp"
+#include "algorithms/pagerank_scatter.hpp"
+#include "algorithms/shortest_distances.hpp"
 #include "algorithms/triangle_count.hpp"
 
 #include <pybind11/pybind11.h>
@@ -23,11 +26,26 @@ void register_algorithms(py::module_& m) {
     m.def(
         "parallel_connected_components",
         [](const Graph& g, int threads) { return connected_components(g, get_thread_count(threads)); }, graph, threads);
-    m.def("parallel_pagerank", &parallel_pagerank, graph, iterations, damping, threads);
-    m.def("parallel_pagerank_bfs", &parallel_pagerank_bfs, graph, iterations, damping, threads);
+    m.def(
+        "parallel_pagerank",
+        [](const Graph& g, int iterations, double damping, int threads) {
+            return pagerank_gather(g, iterations, damping, get_thread_count(threads));
+        },
+        graph, iterations, damping, threads);
+    m.def(
+        "parallel_pagerank_bfs",
+        [](const Graph& g, int iterations, double damping, int threads) {
+            return pagerank_scatter(g, iterations, damping, get_thread_count(threads));
+        },
+        graph, iterations, damping, threads);
     m.def("parallel_bfs", &parallel_bfs, graph, source, threads);
     m.def("parallel_dfs", &parallel_dfs, graph, source, threads);
-    m.def("parallel_dijkstra", &parallel_dijkstra, graph, source, threads);
+    m.def(
+        "parallel_dijkstra",
+        [](const WeightedGraph& g, int source, int threads) {
+            return shortest_distances(g, source, get_thread_count(threads));
+        },
+        graph, source, threads);
     m.def(
         "triangle_count_parallel",
         [](const Graph& g, int threads) { return triangle_count(g, get_thread_count(threads)); }, graph, threads);

@@ -52,21 +52,6 @@ std::vector<int> reference_bfs(const AdjacencyLists& adj, int source) {
     return distance;
 }
 
-std::vector<double> reference_distances(const WeightedLists& lists, int source) {
-    std::vector<double> distance(lists.size(), 1e18);
-    using Entry = std::pair<double, int>;
-    std::priority_queue<Entry, std::vector<Entry>, std::greater<>> heap;
-    distance[source] = 0.0;
-    for (heap.emplace(0.0, source); !heap.empty();) {
-        const auto [d, u] = heap.top();
-        heap.pop();
-        if (d != distance[u]) continue;
-        for (const auto& [v, w] : lists[u])
-            if (d + w < distance[v]) distance[v] = d + w, heap.emplace(d + w, v);
-    }
-    return distance;
-}
-
 void check_case(const Case& c, unsigned seed) {
     check::context() = "n=" + std::to_string(c.n) + " m=" + std::to_string(c.m) + " directed=" + std::to_string(c.directed);
     const WeightedGraph graph = random_graph(c, seed);
@@ -77,19 +62,12 @@ void check_case(const Case& c, unsigned seed) {
     const std::vector<int> hops = reference_bfs(adj, source);
     std::vector<bool> reached(c.n);
     for (int v = 0; v < c.n; ++v) reached[v] = hops[v] >= 0;
-    const std::vector<double> distances = reference_distances(graph.get_adj(), source);
-    const std::vector<double> scores = parallel_pagerank(plain, 10, 0.85, 1);
 
     for (int threads : kThreadCounts) {
-        const std::vector<double> scattered = parallel_pagerank_bfs(plain, 10, 0.85, threads);
         for (int run = 0; run < kRuns; ++run) {
             CHECK(parallel_bfs(plain, source, threads) == hops);
             CHECK(parallel_dfs(plain, source, threads) == reached);
-            CHECK(parallel_dijkstra(graph, source, threads) == distances);
-            CHECK(parallel_pagerank(plain, 10, 0.85, threads) == scores);
-            CHECK(parallel_pagerank_bfs(plain, 10, 0.85, threads) == scattered);
         }
-        for (int v = 0; v < c.n; ++v) CHECK(std::abs(scattered[v] - scores[v]) <= 1e-12);
     }
 }
 
