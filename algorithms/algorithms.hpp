@@ -19,12 +19,6 @@ std::vector<int> parallel_connected_components(const Graph& graph, int threads);
 std::vector<double> parallel_pagerank(const Graph& graph, int iterations, double damping, int threads);
 std::vector<double> parallel_pagerank_bfs(const Graph& graph, int iterations, double damping, int threads);
 
-// Hop distance of every vertex from `source` along the lists; -1 where unreachable.
-std::vector<int> parallel_bfs(const Graph& graph, int source, int threads);
-
-// Whether each vertex is reachable from `source` along the lists.
-std::vector<bool> parallel_dfs(const Graph& graph, int source, int threads);
-
 // Weighted distance of every vertex from `source` by repeated relaxation passes; 1e18 where
 // unreached. relax_distances also tells how many passes ran.
 struct Relaxation {

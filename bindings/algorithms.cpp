@@ -1,9 +1,12 @@
 #include "algorithms/algorithms.hpp"
+#include "algorithms/hop_distances.hpp"
+#include "algorithms/reachability.hpp"
 
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
 #include "bindings/registration.hpp"
+#include "parallel/threads.hpp"
 
 namespace py = pybind11;
 
@@ -19,8 +22,12 @@ void register_algorithms(py::module_& m) {
     m.def("parallel_connected_components", &parallel_connected_components, graph, threads);
     m.def("parallel_pagerank", &parallel_pagerank, graph, iterations, damping, threads);
     m.def("parallel_pagerank_bfs", &parallel_pagerank_bfs, graph, iterations, damping, threads);
-    m.def("parallel_bfs", &parallel_bfs, graph, source, threads);
-    m.def("parallel_dfs", &parallel_dfs, graph, source, threads);
+    m.def(
+        "parallel_bfs",
+        [](const Graph& g, int s, int t) { return hop_distances(g, s, get_thread_count(t)); }, graph, source, threads);
+    m.def(
+        "parallel_dfs",
+        [](const Graph& g, int s, int t) { return reachability(g, s, get_thread_count(t)); }, graph, source, threads);
     m.def("parallel_dijkstra", &parallel_dijkstra, graph, source, threads);
     m.def("triangle_count_parallel", &triangle_count_parallel, graph, threads);
 }
