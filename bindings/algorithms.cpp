@@ -1,7 +1,8 @@
-#include "algorithms/algorithms.hpp"
 #include "algorithms/connected_components.hpp"
+#include "algorithms/hop_distances.hpp"
 #include "algorithms/pagerank_gather.hpp"
 #include "algorithms/pagerank_scatter.hpp"
+#include "algorithms/reachability.hpp"
 #include "algorithms/shortest_distances.hpp"
 #include "algorithms/triangle_count.hpp"
 
@@ -41,8 +42,20 @@ void register_algorithms(py::module_& m) {
             return pagerank_scatter(g, iterations, damping, get_thread_count(threads));
         },
         graph, iterations, damping, threads);
-    m.def("parallel_bfs", reading(&parallel_bfs), graph, source, threads);
-    m.def("parallel_dfs", reading(&parallel_dfs), graph, source, threads);
+    m.def(
+        "parallel_bfs",
+        [](const Graph& g, int source, int threads) {
+            require_initialised(g);
+            return hop_distances(g, source, get_thread_count(threads));
+        },
+        graph, source, threads);
+    m.def(
+        "parallel_dfs",
+        [](const Graph& g, int source, int threads) {
+            require_initialised(g);
+            return reachability(g, source, get_thread_count(threads));
+        },
+        graph, source, threads);
     m.def(
         "parallel_dijkstra",
         [](const WeightedGraph& g, int source, int threads) {
