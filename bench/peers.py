@@ -705,7 +705,7 @@ def main() -> None:
             parser.error(f"unknown name {name!r}; choose from {', '.join(known)}")
     peers = installed_peers()
     threads = vx.get_thread_count(-1)
-    started, load_before = time.perf_counter(), os.getloadavg()[0]
+    started, cpu_started, load_before = time.perf_counter(), time.process_time(), os.getloadavg()[0]
     print(f"{machine()}\npeers: {', '.join(f'{p} {peer_version(p)}' for p in peers)}", flush=True)
 
     spinner = Spinner() if args.busy else None
@@ -729,11 +729,12 @@ def main() -> None:
         if spinner:
             spinner.close()
         workdir.cleanup()
-    elapsed = time.perf_counter() - started
+    elapsed, cpu = time.perf_counter() - started, time.process_time() - cpu_started
 
     lines = [f"Machine: {machine()}", "",
              (f"Date: {datetime.now(timezone.utc):%Y-%m-%d %H:%M} UTC; VELTRIX with 1 and {threads} threads; "
-              f"peers: {', '.join(f'{p} {peer_version(p)}' for p in peers)}; whole run {elapsed / 60:.1f} min; "
+              f"peers: {', '.join(f'{p} {peer_version(p)}' for p in peers)}; whole run {elapsed / 60:.1f} min "
+              f"({cpu / 60:.1f} min of CPU); "
               f"load average {load_before:.1f} before, {os.getloadavg()[0]:.1f} after."), "",
              ("Milliseconds, median of 5 (`[n]`: median of n). `(...)`: stops on its own tolerance, not ranked. "
               "`!`: result disagrees with VELTRIX. ratio = VELTRIX all threads / fastest ranked peer "
