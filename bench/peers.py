@@ -18,17 +18,20 @@ Kernels and the call used for each peer:
   products, written out here) and NetworKit (20 iterations, tolerance 0, sinks distributed).
   igraph, rustworkx and networkx stop on their own tolerance: shown in parentheses, not ranked,
   and checked only loosely. Both VELTRIX variants are compared with the same peer timings.
-- bfs: hop distances from vertex 0.
+- bfs: hop distances from vertex 0 (igraph: distances; NetworKit: BFS; scipy: shortest_path with
+  unweighted=True; rustworkx: bfs_layers; networkx: single_source_shortest_path_length).
 - reachability: the vertices reachable from 0 (scipy: breadth_first_order; igraph: subcomponent;
   NetworKit: BFS distances; rustworkx and networkx: node_connected_component).
-- sssp: shortest distances from 0 with integer weights 1..100. scipy and networkx cannot hold
-  parallel edges with different weights, so they get the lightest of each parallel group; the
-  distances are the same.
+- sssp: shortest distances from 0 with integer weights 1..100 (each library's Dijkstra). scipy
+  and networkx cannot hold parallel edges with different weights, so they get the lightest of
+  each parallel group; the distances are the same.
 - triangles: the triangle count, on the simple graph (repeats and self-loops removed) for everyone,
-  VELTRIX included, since libraries disagree on what a repeated edge adds. scipy and rustworkx
-  have no count.
+  VELTRIX included, since libraries disagree on what a repeated edge adds (igraph: from its local
+  transitivity; NetworKit: TriangleEdgeScore; networkx: triangles). scipy and rustworkx have no
+  count.
 
-Each cell is the median of 5 calls, interleaved over all variants of the cell; a variant whose
+NetworKit runs on all cores, the others on one. Each cell is the median of 5 calls, interleaved
+over all variants of the cell (after one untimed warm-up call); a variant whose
 first call takes over 2 s is timed 3 times, over 8 s once (marked ``[3]`` / ``[1]``).
 ``ratio`` is VELTRIX with all threads over the fastest ranked peer (below 1: VELTRIX wins);
 ``speed-up`` is VELTRIX with one thread over VELTRIX with all threads.
