@@ -26,14 +26,11 @@ import statistics
 import subprocess
 import sys
 import time
-from pathlib import Path
 
 import numpy as np
 
 import _veltrix as vx
-
-sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "examples"))
-from generators import rmat_edges  # noqa: E402
+from veltrix.generators import rmat_edges
 
 
 def uniform_edges(n, m, seed=1):
@@ -176,7 +173,7 @@ def main():
     n = 1 << args.scale
     m = 16 * n
     bench_edges("Uniform random", n, uniform_edges(n, m), args.repeats)
-    bench_edges("R-MAT", n, np.array(rmat_edges(args.scale), dtype=np.int64), args.repeats)
+    bench_edges("R-MAT", n, np.column_stack(rmat_edges(args.scale)), args.repeats)
     bench_memory(args.memory_vertices)
 
 
