@@ -88,6 +88,7 @@ public:
         for (const int* p = upper_.begin(u); p != end;) {
             const int v = *p;
             const int* above = run_end(p, end);
+            if (above == end) break;
             const bool repeats = upper_.repeats[u] || upper_.repeats[v];
             total += (above - p) * shared(above, end, upper_.begin(v), upper_.end(v), repeats);
             p = above;
