@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <numeric>
 #include <random>
 
 #include "parallel/atomics.hpp"
@@ -64,14 +65,15 @@ void compress(std::vector<int>& parent, int u) {
         store(parent[u], upper);
 }
 
-// The parent most of a fixed pseudo-random sample of vertices share: after the sampled rounds and
-// a compress, the root of the largest component with high probability. Any answer is correct; a
-// wrong one only makes the sweep slower.
+// The root most of a fixed pseudo-random sample of vertices share: after the sampled rounds, the
+// root of the largest component with high probability. Any answer is correct; a wrong one only
+// makes the sweep slower. Runs between passes, so it reads the parents plainly.
 int most_sampled_root(const std::vector<int>& parent) {
     std::minstd_rand random(1);
     std::uniform_int_distribution<int> vertex(0, static_cast<int>(parent.size()) - 1);
     std::vector<int> roots(kSamples);
-    for (int& root : roots) root = parent[vertex(random)];
+    for (int& root : roots)
+        for (root = vertex(random); parent[root] != root;) root = parent[root];
     std::sort(roots.begin(), roots.end());
     int best = roots[0];
     std::ptrdiff_t best_run = 0;
@@ -91,7 +93,12 @@ std::vector<int> connected_components(const Graph& graph, int workers, Interrupt
     if (n == 0) return {};
     std::size_t entries = 0;
     for (const auto& list : adj) entries += list.size();
-    Team team(workers_for(static_cast<long long>(n) + static_cast<long long>(entries), workers), interrupt);
+    // A vertex or an entry here costs a bit test or a pointer step, a small fraction of the unit
+    // workers_for assumes, and four passes share the work: a graph needs that much more of them
+    // before a second worker pays for waking it.
+    constexpr long long kUnitsPerWork = 16;
+    const long long work = (static_cast<long long>(n) + static_cast<long long>(entries)) / kUnitsPerWork;
+    Team team(workers_for(work, workers), interrupt);
     auto each_vertex = [&](auto&& body) {
         team.for_chunks(0, n, kGrain, [&](int first, int last, int) {
             for (int u = first; u < last; ++u) body(u);
@@ -99,7 +106,7 @@ std::vector<int> connected_components(const Graph& graph, int workers, Interrupt
     };
 
     std::vector<int> parent(n);
-    each_vertex([&](int u) { parent[u] = u; });
+    std::iota(parent.begin(), parent.end(), 0);
 
     // The sampled neighbours of each vertex are linked in one pass rather than one pass per round:
     // the lists lie scattered in memory, and the cost of a round is touching each list at all.
@@ -108,19 +115,21 @@ std::vector<int> connected_components(const Graph& graph, int workers, Interrupt
         const std::vector<int>& list = adj[u];
         for (std::size_t i = 0; i < std::min(kSampledRounds, list.size()); ++i) link(parent, u, list[i]);
     });
-    each_vertex([&](int u) { compress(parent, u); });
 
-    // Membership of the largest component, 64 vertices to a word so that no two tasks share one.
-    // Its members stay members: the component only grows.
+    // Compressed, and the members of the largest component noted in a bitmap, 64 vertices to a
+    // word: tasks start at multiples of 64, so no two share a word. Members stay members, since
+    // the component only grows.
     const int giant = most_sampled_root(parent);
     std::vector<std::uint64_t> in_giant((n + 63) / 64, 0);
-    team.for_chunks(0, static_cast<int>(in_giant.size()), kGrain / 64, [&](int first, int last, int) {
-        for (int word = first; word < last; ++word)
-            for (int u = 64 * word; u < std::min(64 * word + 64, n); ++u)
-                in_giant[word] |= static_cast<std::uint64_t>(parent[u] == giant) << (u % 64);
+    team.for_chunks(0, n, kGrain, [&](int first, int last, int) {
+        for (int u = first; u < last; ++u) {
+            compress(parent, u);
+            in_giant[u / 64] |= static_cast<std::uint64_t>(load(parent[u]) == giant) << (u % 64);
+        }
     });
     auto member = [&](unsigned u) { return (in_giant[u / 64] >> (u % 64)) & 1; };
 
+    // Every edge past the sampled ones, but for those between two members.
     each_vertex([&](int u) {
         prefetch_list(adj, u);
         const std::vector<int>& list = adj[u];
