@@ -80,6 +80,7 @@ void WeightedGraph::install(WeightedLists lists) {
     weighted_adj = std::move(lists);
     adj = std::move(neighbours);
     vertex_count = static_cast<int>(adj.size());
+    mirrored = false;
 }
 
 void WeightedGraph::build_from_adj_list(const WeightedLists& lists) {
@@ -108,6 +109,7 @@ void WeightedGraph::rebuild_from_matrix(const std::vector<std::vector<Value>>& m
         weighted[from].emplace_back(to, static_cast<double>(x));
     });
     install(std::move(weighted));
+    mirrored = !directed;
 }
 
 void WeightedGraph::build_from_adj_matrix(const WeightMatrix& matrix) { rebuild_from_matrix(matrix); }
