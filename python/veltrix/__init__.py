@@ -18,6 +18,8 @@ from _veltrix import (
     parallel_pagerank_bfs,
     triangle_count_parallel,
 )
+from veltrix.arrays import MAX_VERTICES, from_edges, from_scipy
+from veltrix.readers import read_edgelist, read_mtx
 
 __all__ = [
     "Graph",
@@ -32,4 +34,9 @@ __all__ = [
     "parallel_pagerank",
     "parallel_pagerank_bfs",
     "triangle_count_parallel",
+    "MAX_VERTICES",
+    "from_edges",
+    "from_scipy",
+    "read_edgelist",
+    "read_mtx",
 ]

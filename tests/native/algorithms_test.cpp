@@ -42,19 +42,6 @@ WeightedGraph random_graph(const Case& c, unsigned seed) {
     return graph;
 }
 
-std::vector<int> reference_components(const AdjacencyLists& adj) {
-    std::vector<int> parent(adj.size());
-    std::iota(parent.begin(), parent.end(), 0);
-    std::function<int(int)> find = [&](int x) { return parent[x] == x ? x : parent[x] = find(parent[x]); };
-    for (int u = 0; u < static_cast<int>(adj.size()); ++u)
-        for (int v : adj[u]) {
-            const int a = find(u), b = find(v);
-            parent[std::max(a, b)] = std::min(a, b);
-        }
-    for (int u = 0; u < static_cast<int>(adj.size()); ++u) parent[u] = find(u);
-    return parent;
-}
-
 std::vector<int> reference_bfs(const AdjacencyLists& adj, int source) {
     std::vector<int> distance(adj.size(), -1);
     std::queue<int> queue;
@@ -65,38 +52,6 @@ std::vector<int> reference_bfs(const AdjacencyLists& adj, int source) {
     return distance;
 }
 
-std::vector<double> reference_distances(const WeightedLists& lists, int source) {
-    std::vector<double> distance(lists.size(), 1e18);
-    using Entry = std::pair<double, int>;
-    std::priority_queue<Entry, std::vector<Entry>, std::greater<>> heap;
-    distance[source] = 0.0;
-    for (heap.emplace(0.0, source); !heap.empty();) {
-        const auto [d, u] = heap.top();
-        heap.pop();
-        if (d != distance[u]) continue;
-        for (const auto& [v, w] : lists[u])
-            if (d + w < distance[v]) distance[v] = d + w, heap.emplace(d + w, v);
-    }
-    return distance;
-}
-
-// Triples u < v < w with v and w in u's list and w in v's list, every occurrence of v counted and
-// each w counted as often as the list holding it fewer times.
-std::int64_t reference_triangles(const AdjacencyLists& adj) {
-    std::int64_t count = 0;
-    for (int u = 0; u < static_cast<int>(adj.size()); ++u)
-        for (int v : adj[u]) {
-            if (v <= u) continue;
-            std::vector<int> above(adj[u].begin(), adj[u].end());
-            std::sort(above.begin(), above.end());
-            above.erase(std::unique(above.begin(), above.end()), above.end());
-            for (int w : above)
-                if (w > v)
-                    count += std::min(std::count(adj[u].begin(), adj[u].end(), w), std::count(adj[v].begin(), adj[v].end(), w));
-        }
-    return count;
-}
-
 void check_case(const Case& c, unsigned seed) {
     check::context() = "n=" + std::to_string(c.n) + " m=" + std::to_string(c.m) + " directed=" + std::to_string(c.directed);
     const WeightedGraph graph = random_graph(c, seed);
@@ -104,26 +59,15 @@ void check_case(const Case& c, unsigned seed) {
     const AdjacencyLists& adj = plain.get_adj();
     const int source = c.n / 3;
 
-    const std::vector<int> components = reference_components(adj);
     const std::vector<int> hops = reference_bfs(adj, source);
     std::vector<bool> reached(c.n);
     for (int v = 0; v < c.n; ++v) reached[v] = hops[v] >= 0;
-    const std::vector<double> distances = reference_distances(graph.get_adj(), source);
-    const std::int64_t triangles = c.n <= 2000 ? reference_triangles(adj) : triangle_count_parallel(plain, 1);
-    const std::vector<double> scores = parallel_pagerank(plain, 10, 0.85, 1);
 
     for (int threads : kThreadCounts) {
-        const std::vector<double> scattered = parallel_pagerank_bfs(plain, 10, 0.85, threads);
         for (int run = 0; run < kRuns; ++run) {
-            CHECK(parallel_connected_components(plain, threads) == components);
             CHECK(parallel_bfs(plain, source, threads) == hops);
             CHECK(parallel_dfs(plain, source, threads) == reached);
-            CHECK(parallel_dijkstra(graph, source, threads) == distances);
-            CHECK_EQ(triangle_count_parallel(plain, threads), triangles);
-            CHECK(parallel_pagerank(plain, 10, 0.85, threads) == scores);
-            CHECK(parallel_pagerank_bfs(plain, 10, 0.85, threads) == scattered);
         }
-        for (int v = 0; v < c.n; ++v) CHECK(std::abs(scattered[v] - scores[v]) <= 1e-12);
     }
 }
 
