@@ -15,10 +15,11 @@
 #include <tuple>
 #include <utility>
 
-#include "algorithms/algorithms.hpp"
 #include "algorithms/connected_components.hpp"
+#include "algorithms/hop_distances.hpp"
 #include "algorithms/pagerank_gather.hpp"
 #include "algorithms/pagerank_scatter.hpp"
+#include "algorithms/reachability.hpp"
 #include "algorithms/shortest_distances.hpp"
 #include "algorithms/triangle_count.hpp"
 #include "bindings/casters.hpp"
@@ -74,14 +75,6 @@ auto entry(R (*)(const G&, P...)) {
 template <auto kernel>
 auto entry() {
     return entry<kernel>(kernel);
-}
-
-std::vector<int> hop_distances(const Graph& graph, int source, int workers, Interrupt*) {
-    return parallel_bfs(graph, source, workers);
-}
-
-std::vector<bool> reachability(const Graph& graph, int source, int workers, Interrupt*) {
-    return parallel_dfs(graph, source, workers);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@ from _veltrix import (
     triangle_count_parallel,
 )
 from veltrix.arrays import MAX_VERTICES, from_edges, from_scipy
+from veltrix.nx.graph import from_networkx, to_networkx
 from veltrix.readers import read_edgelist, read_mtx
 
 __all__ = [
@@ -37,6 +38,8 @@ __all__ = [
     "MAX_VERTICES",
     "from_edges",
     "from_scipy",
+    "from_networkx",
+    "to_networkx",
     "read_edgelist",
     "read_mtx",
 ]
