@@ -1,5 +1,6 @@
 #pragma once
 
+#include <stdexcept>
 #include <utility>
 
 #include <pybind11/pybind11.h>
@@ -26,10 +27,14 @@ void require_initialised(const C& object) {
 // pointer bound directly takes `self` as a pointer, which the argument conversion fills with null
 // when Python passes None (Graph.add_edge(None, 0, 1)); a reference refuses None and any object
 // of another class with TypeError. Calling through the pointer keeps virtual dispatch.
+// The non-const members are the ones that change the graph, and they are refused while an
+// algorithm reads it.
 template <class R, class C, class... A>
 auto method(R (C::*f)(A...)) {
     return [f](C& self, A... args) -> R {
         require_initialised(self);
+        if (self.readers() != 0)
+            throw std::runtime_error("cannot change a graph while an algorithm is reading it");
         return (self.*f)(std::forward<A>(args)...);
     };
 }
@@ -39,16 +44,6 @@ auto method(R (C::*f)(A...) const) {
     return [f](const C& self, A... args) -> R {
         require_initialised(self);
         return (self.*f)(std::forward<A>(args)...);
-    };
-}
-
-// Wraps an algorithm function, which reads its graph through the first parameter, with the same
-// refusal of an uninitialised graph.
-template <class R, class G, class... A>
-auto reading(R (*f)(const G&, A...)) {
-    return [f](const G& graph, A... args) -> R {
-        require_initialised(graph);
-        return f(graph, args...);
     };
 }
 

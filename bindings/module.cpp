@@ -10,5 +10,5 @@ PYBIND11_MODULE(_veltrix, m) {
     register_graph(m);
     register_weighted_graph(m);
     register_thread_utilities(m);
-    register_algorithms(m);
+    register_kernels(m);
 }

@@ -37,6 +37,13 @@ public:
     int degree(int v) const;
     bool has_edge(int u, int v) const;
 
+    // Calls reading the graph at the moment. A reader may let other code run before it returns
+    // (from Python, a signal handler runs in the middle of an algorithm), and that code must not
+    // change the graph under it: the Python bindings refuse every change while this is not zero.
+    int readers() const { return reader_count; }
+    void begin_reading() const { ++reader_count; }
+    void end_reading() const { --reader_count; }
+
 protected:
     bool is_vertex(int v) const { return 0 <= v && v < vertex_count; }
     // Throws the "Vertex index out of range" error unless both ends are vertices.
@@ -49,6 +56,9 @@ protected:
     bool directed;
     bool mirrored;
     AdjacencyLists adj;
+
+private:
+    mutable int reader_count = 0;
 };
 
 }  // namespace veltrix
