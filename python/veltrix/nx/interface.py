@@ -104,11 +104,6 @@ _CHECKS: dict[str, Callable[[dict[str, Any]], str | None]] = {
     "pagerank": _pagerank,
 }
 
-# Tests whose assertions rely on networkx's iteration order of a result, which the backend
-# does not reproduce (its dicts list nodes by distance, not in networkx's search order).
-_ORDER_DEPENDENT: dict[str, str] = {}
-
-
 def _cached_conversion(G: Any) -> VeltrixGraph | None:
     if not nx.config.cache_converted_graphs:
         return None
@@ -167,20 +162,6 @@ class BackendInterface:
             return "arguments do not match the signature"
         bound.apply_defaults()
         return check(bound.arguments) or True
-
-    @staticmethod
-    def should_run(name: str, args: tuple[Any, ...], kwargs: dict[Any, Any]) -> bool | str:
-        """Always run: once converted, the graph is cached and every later call is fast."""
-        return True
-
-    @staticmethod
-    def on_start_tests(items: list[Any]) -> None:
-        import pytest
-
-        for item in items:
-            reason = _ORDER_DEPENDENT.get(item.name)
-            if reason:
-                item.add_marker(pytest.mark.xfail(reason=reason))
 
 
 for _name in SERVED:
