@@ -239,7 +239,7 @@ def test_threads_config_and_labels_already_indices():
     with nx.config.backends.veltrix(threads=1):
         assert list(nx.connected_components(G, backend="veltrix")) == expected
     converted = next(iter(G.__networkx_cache__["backends"]["veltrix"].values()))
-    assert converted._index is None
+    assert converted.identity
 
 
 def test_float_neighbour_key_falls_back_to_mapping():
