@@ -263,3 +263,11 @@ def test_from_networkx_and_back():
     H = undirected()
     graph, nodes = veltrix.from_networkx(H)
     assert nx.utils.graphs_equal(veltrix.to_networkx(graph, nodes=nodes), H)
+
+
+def test_automatic_dispatch_leaves_has_path_to_networkx(caplog):
+    G = directed()
+    with nx.config(backend_priority=["veltrix"]), caplog.at_level("DEBUG", logger="networkx"):
+        assert nx.has_path(G, "e", "d") and nx.number_weakly_connected_components(G) == 1
+    assert "Backend 'veltrix' shouldn't run `has_path`" in caplog.text
+    assert "Using backend 'veltrix' for call to 'number_weakly_connected_components'" in caplog.text
