@@ -10,6 +10,7 @@ namespace {
 
 constexpr long long kWorkPerRange = 1 << 12;
 constexpr int kRangesPerWorker = 8;
+constexpr long long kBucketEdges = 1 << 15;
 
 }  // namespace
 
@@ -19,52 +20,70 @@ long long iteration_work(const AdjacencyLists& adj) {
     return work;
 }
 
-// A transpose in three passes over one contiguous block of sources per worker: count the block's
-// in-edges of every target, turn the counts into write cursors (target by target, blocks in
-// order, so each target's sources come out ascending), and let every block write its own sources.
-// No two blocks share a cursor, so nothing needs an atomic.
+// A transpose in two scatters, so that neither writes all over a large array. The targets are
+// cut into buckets of 2^shift consecutive vertices, each holding about kBucketEdges in-edges.
+// First every block of sources (one per worker, in order) copies its edges as (target, source)
+// pairs into the buckets' runs of a staging array; then each bucket, small enough to stay in
+// cache, counts its targets' in-edges and places its sources. Blocks write their runs in block
+// order and each block visits its sources in ascending order, so every target's sources come out
+// ascending. No two tasks write the same entry, so nothing needs an atomic.
 InEdges in_edges(const AdjacencyLists& adj, Team& team) {
     const int n = static_cast<int>(adj.size());
     const int blocks = team.size();
-    const auto cell = [n](int b, int v) { return static_cast<std::size_t>(b) * n + v; };
-    InEdges in{std::vector<std::size_t>(static_cast<std::size_t>(n) + 1), nullptr, std::vector<double>(n), {}};
-    std::vector<std::size_t> cursor(static_cast<std::size_t>(blocks) * n, 0);
-    std::vector<std::vector<int>> dangling(blocks);
+    const double per_target = static_cast<double>(iteration_work(adj) - n) / n;
+    int shift = 0;
+    while ((1LL << (shift + 1)) <= n && per_target * static_cast<double>(1LL << (shift + 1)) <= kBucketEdges) ++shift;
+    const int buckets = ((n - 1) >> shift) + 1;
+    const auto cell = [buckets](int b, int k) { return static_cast<std::size_t>(b) * buckets + k; };
 
+    InEdges in{std::vector<std::size_t>(static_cast<std::size_t>(n) + 1), nullptr, std::vector<double>(n), {}};
+    std::vector<std::size_t> cursor(static_cast<std::size_t>(blocks) * buckets, 0);
+    std::vector<std::vector<int>> dangling(blocks);
     team.run(blocks, [&](int b, int) {
         const Block block = slot_block(n, blocks, b);
         for (int u = block.first; u < block.last; ++u) {
             in.degree[u] = static_cast<double>(adj[u].size());
             if (adj[u].empty()) dangling[b].push_back(u);
-            for (int v : adj[u]) ++cursor[cell(b, v)];
+            for (int v : adj[u]) ++cursor[cell(b, v >> shift)];
         }
     });
 
-    const int grain = team.grain_for(n);
-    const int chunks = (n + grain - 1) / grain;
-    std::vector<std::size_t> chunk_start(static_cast<std::size_t>(chunks) + 1, 0);
-    team.for_chunks(0, n, grain, [&](int first, int last, int) {
-        std::size_t total = 0;
-        for (int v = first; v < last; ++v)
-            for (int b = 0; b < blocks; ++b) total += cursor[cell(b, v)];
-        chunk_start[first / grain + 1] = total;
-    });
-    for (int c = 0; c < chunks; ++c) chunk_start[c + 1] += chunk_start[c];
-    team.for_chunks(0, n, grain, [&](int first, int last, int) {
-        std::size_t next = chunk_start[first / grain];
-        for (int v = first; v < last; ++v) {
-            in.offsets[v] = next;
-            for (int b = 0; b < blocks; ++b) next += std::exchange(cursor[cell(b, v)], next);
-        }
-    });
-    in.offsets[n] = chunk_start[chunks];
+    std::vector<std::size_t> bucket_start(static_cast<std::size_t>(buckets) + 1);
+    std::size_t next = 0;
+    for (int k = 0; k < buckets; ++k) {
+        bucket_start[k] = next;
+        for (int b = 0; b < blocks; ++b) next += std::exchange(cursor[cell(b, k)], next);
+    }
+    bucket_start[buckets] = next;
 
-    in.sources = std::make_unique_for_overwrite<int[]>(in.offsets[n]);
+    struct Edge {
+        int target;
+        int source;
+    };
+    const auto staged = std::make_unique_for_overwrite<Edge[]>(next);
     team.run(blocks, [&](int b, int) {
         const Block block = slot_block(n, blocks, b);
         for (int u = block.first; u < block.last; ++u)
-            for (int v : adj[u]) in.sources[cursor[cell(b, v)]++] = u;
+            for (int v : adj[u]) staged[cursor[cell(b, v >> shift)]++] = {v, u};
     });
+
+    in.sources = std::make_unique_for_overwrite<int[]>(next);
+    std::vector<std::vector<std::size_t>> place(team.size(), std::vector<std::size_t>(std::size_t{1} << shift));
+    team.run(buckets, [&](int k, int worker) {
+        const int first = k << shift;
+        const int last = std::min(n, first + (1 << shift));
+        std::vector<std::size_t>& at = place[worker];
+        std::fill(at.begin(), at.begin() + (last - first), 0);
+        for (std::size_t e = bucket_start[k]; e < bucket_start[k + 1]; ++e) ++at[staged[e].target - first];
+        std::size_t position = bucket_start[k];
+        for (int v = first; v < last; ++v) {
+            in.offsets[v] = position;
+            position += std::exchange(at[v - first], position);
+        }
+        for (std::size_t e = bucket_start[k]; e < bucket_start[k + 1]; ++e)
+            in.sources[at[staged[e].target - first]++] = staged[e].source;
+    });
+    in.offsets[n] = next;
     for (const auto& part : dangling) in.dangling.insert(in.dangling.end(), part.begin(), part.end());
     return in;
 }

@@ -7,7 +7,8 @@
 // "Delta-stepping: a parallelizable shortest path algorithm", J. Algorithms 49, 2003): buckets of
 // distance width delta, each bucket relaxed in parallel by the team with a per-worker bucket array,
 // and a worker drains a small refill of the current bucket itself before the next pass ("bucket
-// fusion"). Small graphs use a binary heap (Dijkstra) on the calling thread.
+// fusion"). On one worker the same buckets beat a binary heap, small graphs and grids included;
+// the heap (Dijkstra) remains for weights so spread out that the buckets would not fit.
 //
 // Weights are checked only where they are read: the label-setting methods scan the edges of every
 // reached vertex, and no others matter. The first negative weight (-inf included) sends the call
@@ -79,7 +80,7 @@ double bucket_width(const WeightedLists& lists, long long entries) {
     }
     const double mean = count > 0 && sum > 0.0 ? sum / count : 1.0;
     const double degree = std::max(1.0, static_cast<double>(entries) / n);
-    return std::max(mean * 4.0 / degree, std::numeric_limits<double>::min());
+    return std::max(mean * 2.0 / degree, std::numeric_limits<double>::min());
 }
 
 Outcome delta_stepping(const WeightedLists& lists, int source, double delta, Team& team, std::vector<double>& distance) {
@@ -172,8 +173,7 @@ std::vector<double> shortest_distances(const WeightedGraph& graph, int source, i
     for (const auto& list : lists) entries += static_cast<long long>(list.size());
     Team team(workers_for(n + entries, workers), interrupt);
 
-    Outcome outcome = Outcome::too_far;
-    if (team.size() > 1) outcome = delta_stepping(lists, source, bucket_width(lists, entries), team, distance);
+    Outcome outcome = delta_stepping(lists, source, bucket_width(lists, entries), team, distance);
     if (outcome == Outcome::too_far) {
         restart(distance, source);
         outcome = heap_distances(lists, source, distance);

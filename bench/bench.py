@@ -41,8 +41,7 @@ def median_seconds(run, repeats):
 def scipy_baseline(n, src, dst, weights, repeats):
     try:
         import numpy as np
-        from scipy.sparse import csr_matrix
-        from scipy.sparse import csgraph
+        from scipy.sparse import csgraph, csr_matrix
     except ImportError:
         return
     rows = np.concatenate([src, dst])
@@ -69,8 +68,8 @@ def bench_graph(label, n, edges, repeats):
     print(f"\n{label}: {n} vertices, {len(src)} edges, median of {repeats} runs")
     print(f"  {'algorithm':<31} {'1 thread':>11} {f'{all_threads} threads':>11} {'speed-up':>9}")
     for name, run in ALGORITHMS:
-        one = median_seconds(lambda: run(graph, weighted, 1), repeats)
-        many = median_seconds(lambda: run(graph, weighted, -1), repeats)
+        one = median_seconds(lambda run=run: run(graph, weighted, 1), repeats)
+        many = median_seconds(lambda run=run: run(graph, weighted, -1), repeats)
         print(f"  {name:<31} {1000 * one:8.1f} ms {1000 * many:8.1f} ms {one / many:8.2f}x")
     scipy_baseline(n, src, dst, weights, repeats)
 

@@ -74,7 +74,6 @@ VERY_SLOW_SECONDS = 8.0
 NETWORKX_MAX_VERTICES = 1 << 14
 UNREACHED = -1
 KERNELS = ["components", "pagerank", "pagerank_scatter", "bfs", "reachability", "sssp", "triangles"]
-PEERS = ["igraph", "networkit", "scipy", "rustworkx", "networkx"]
 
 
 # ---------------------------------------------------------------------------------------------
@@ -216,8 +215,9 @@ def igraph_calls(edges: Edges) -> dict[str, Call]:
 
     n = edges.n
     multi = ig.Graph(n=n, edges=np.column_stack([edges.src, edges.dst]))
-    multi.es["weight"] = edges.weights
-    simple = ig.Graph(n=n, edges=np.column_stack(edges.simple))
+    multi.es["weight"] = edges.weights.tolist()
+    simple = multi.copy()
+    simple.simplify()
 
     def triangles() -> int:
         local = np.asarray(simple.transitivity_local_undirected(mode="zero"))
@@ -239,14 +239,17 @@ def networkit_calls(edges: Edges) -> dict[str, Call]:
 
     nk.setNumberOfThreads(len(os.sched_getaffinity(0)))
     n = edges.n
-    multi = nk.GraphFromCoo((edges.src, edges.dst), n=n)
-    weighted = nk.GraphFromCoo((edges.weights, (edges.src, edges.dst)), n=n, weighted=True)
-    simple = nk.GraphFromCoo(edges.simple, n=n)
+    src, dst = edges.src.astype(np.uint64), edges.dst.astype(np.uint64)
+    multi = nk.GraphFromCoo((edges.weights, (src, dst)), n=n, weighted=True)  # unweighted kernels ignore weights
+    simple = nk.graphtools.toUnweighted(multi)
+    simple.removeMultiEdges()
+    simple.removeSelfLoops()
     simple.indexEdges()
     # Its sink rule applies to directed graphs only, and an undirected self-loop counts once in
-    # its degree; a directed copy holding both directions matches VELTRIX on both counts.
-    both_ways = nk.GraphFromCoo((np.concatenate([edges.src, edges.dst]), np.concatenate([edges.dst, edges.src])),
-                                n=n, directed=True)
+    # its degree: a directed copy with every self-loop doubled matches VELTRIX on both counts.
+    both_ways = nk.Graph(nk.graphtools.toUnweighted(multi), False, True)
+    loops = src[src == dst]
+    both_ways.addEdges((loops, loops))
 
     def pagerank() -> list[float]:
         rank = nk.centrality.PageRank(both_ways, damp=0.85, tol=0.0, distributeSinks=nk.centrality.SinkHandling.DistributeSinks)
@@ -272,7 +275,7 @@ def networkit_calls(edges: Edges) -> dict[str, Call]:
         "pagerank": Call(pagerank, lambda r: _scores(r, n)),
         "bfs": Call(bfs, lambda r: _hops(r, n)),
         "reachability": Call(bfs, lambda r: _hops(r, n) != UNREACHED),
-        "sssp": Call(lambda: nk.distance.Dijkstra(weighted, 0, storePaths=False).run().getDistances(),
+        "sssp": Call(lambda: nk.distance.Dijkstra(multi, 0, storePaths=False).run().getDistances(),
                      lambda r: _distances(np.where(np.asarray(r) > 1e300, np.inf, r), n)),
         "triangles": Call(triangles, int),
     }
@@ -318,9 +321,12 @@ def rustworkx_calls(edges: Edges) -> dict[str, Call]:
     graph = rx.PyGraph(multigraph=True)
     graph.add_nodes_from(range(n))
     graph.extend_from_weighted_edge_list(_pairs(edges.src, edges.dst, edges.weights))
-    both_ways = rx.PyDiGraph(multigraph=True)
+    # Its PageRank takes directed graphs and sees parallel edges through their weights: one
+    # weighted arc per direction, weighing as many edges as it stands for.
+    arcs, multiplicity = np.unique(np.concatenate([edges.src * n + edges.dst, edges.dst * n + edges.src]), return_counts=True)
+    both_ways = rx.PyDiGraph()
     both_ways.add_nodes_from(range(n))
-    both_ways.extend_from_edge_list(_pairs(edges.src, edges.dst) + _pairs(edges.dst, edges.src))
+    both_ways.extend_from_weighted_edge_list(_pairs(arcs // n, arcs % n, multiplicity.astype(np.float64)))
 
     def bfs() -> list[int]:
         hops = np.full(n, UNREACHED, dtype=np.int64)
@@ -330,7 +336,7 @@ def rustworkx_calls(edges: Edges) -> dict[str, Call]:
 
     return {
         "components": Call(lambda: rx.connected_components(graph), lambda r: _sets_to_partition(r, n)),
-        "pagerank": Call(lambda: dict(rx.pagerank(both_ways, alpha=0.85)), lambda r: _scores(r, n), ranked=False),
+        "pagerank": Call(lambda: dict(rx.pagerank(both_ways, alpha=0.85, weight_fn=float)), lambda r: _scores(r, n), ranked=False),
         "bfs": Call(bfs, lambda r: np.asarray(r)),
         "reachability": Call(lambda: rx.node_connected_component(graph, 0), lambda r: _reached(r, n)),
         "sssp": Call(lambda: dict(rx.graph_dijkstra_shortest_path_lengths(graph, 0, edge_cost_fn=float)),
@@ -390,13 +396,27 @@ def peer_version(name: str) -> str:
 # VELTRIX
 
 
-def veltrix_calls(edges: Edges, threads: int) -> dict[str, Call]:
-    n = edges.n
-    graph = vx.Graph(n, _pairs(edges.src, edges.dst))
-    weighted = vx.WeightedGraph(n)
-    weighted.add_edges(_pairs(edges.src, edges.dst, edges.weights))
-    simple = vx.Graph(n, _pairs(*edges.simple))
-    same = lambda r: r  # noqa: E731
+def veltrix_graph(n: int, src: np.ndarray, dst: np.ndarray, weights: np.ndarray | None = None) -> Any:
+    """The graph through the package's array path where it has one, else through edge tuples."""
+    from_edges = getattr(vx, "from_edges", None)
+    if from_edges is not None:
+        return from_edges(src, dst, n, weights=weights)
+    if weights is None:
+        return vx.Graph(n, _pairs(src, dst))
+    graph = vx.WeightedGraph(n)
+    graph.add_edges(_pairs(src, dst, weights))
+    return graph
+
+
+def veltrix_graphs(edges: Edges) -> tuple[Any, Any, Any]:
+    """The graph, the same edges with weights, and the simple graph the triangle count reads."""
+    return (veltrix_graph(edges.n, edges.src, edges.dst), veltrix_graph(edges.n, edges.src, edges.dst, edges.weights),
+            veltrix_graph(edges.n, *edges.simple))
+
+
+def veltrix_calls(graphs: tuple[Any, Any, Any], n: int, threads: int) -> dict[str, Call]:
+    graph, weighted, simple = graphs
+    same = lambda r: r
 
     return {
         "components": Call(lambda: vx.parallel_connected_components(graph, threads=threads), _labels_to_partition),
@@ -629,8 +649,8 @@ def bench_graph(case: GraphCase, kernels: list[str], peers: list[str], spinner: 
     start = time.perf_counter()
     src, dst = case.make()
     edges = Edges(case.vertices, src, dst, integer_weights(len(src)))
-    one = veltrix_calls(edges, 1)
-    many = veltrix_calls(edges, -1)
+    graphs = veltrix_graphs(edges)
+    one, many = veltrix_calls(graphs, edges.n, 1), veltrix_calls(graphs, edges.n, -1)
     peer_calls = {name: PEER_CALLS[name][1](edges) for name in peers}
     if before_peers:
         before_peers(edges)
@@ -684,7 +704,7 @@ def main() -> None:
             parser.error(f"unknown name {name!r}; choose from {', '.join(known)}")
     peers = installed_peers()
     threads = vx.get_thread_count(-1)
-    started = time.perf_counter()
+    started, load_before = time.perf_counter(), os.getloadavg()[0]
     print(f"{machine()}\npeers: {', '.join(f'{p} {peer_version(p)}' for p in peers)}", flush=True)
 
     spinner = Spinner() if args.busy else None
@@ -711,16 +731,19 @@ def main() -> None:
     elapsed = time.perf_counter() - started
 
     lines = [f"Machine: {machine()}", "",
-             f"Date: {datetime.now(timezone.utc):%Y-%m-%d %H:%M} UTC; VELTRIX with 1 and {threads} threads; "
-             f"peers: {', '.join(f'{p} {peer_version(p)}' for p in peers)}; whole run {elapsed / 60:.1f} min.", "",
-             "Milliseconds, median of 5 (`[n]`: median of n). `(...)`: stops on its own tolerance, not ranked. "
-             "`!`: result disagrees with VELTRIX. ratio = VELTRIX all threads / fastest ranked peer "
-             "(bold: over 1).", "", *table(rows, peers, threads)]
+             (f"Date: {datetime.now(timezone.utc):%Y-%m-%d %H:%M} UTC; VELTRIX with 1 and {threads} threads; "
+              f"peers: {', '.join(f'{p} {peer_version(p)}' for p in peers)}; whole run {elapsed / 60:.1f} min; "
+              f"load average {load_before:.1f} before, {os.getloadavg()[0]:.1f} after."), "",
+             ("Milliseconds, median of 5 (`[n]`: median of n). `(...)`: stops on its own tolerance, not ranked. "
+              "`!`: result disagrees with VELTRIX. ratio = VELTRIX all threads / fastest ranked peer "
+              "(bold: over 1)."), "", *table(rows, peers, threads)]
     if spinner:
         lines += ["", f"Under load: a process spinning on core {spinner.core}, timed alternately with the quiet runs.", "",
                   *busy_table(rows, threads)]
-    if args.gap:
+    if gap_times:
         lines += ["", gap_report(rows, gap_times)]
+    elif args.gap:
+        lines += ["", "Reference suite not run: it is timed on rmat18 only."]
     lines += ["", "Mismatches: " + ("; ".join(mismatches) if mismatches else "none")]
     print("\n" + "\n".join(lines))
     if args.markdown:

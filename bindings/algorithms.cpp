@@ -1,7 +1,8 @@
-#include "algorithms/algorithms.hpp"
 #include "algorithms/connected_components.hpp"
+#include "algorithms/hop_distances.hpp"
 #include "algorithms/pagerank_gather.hpp"
 #include "algorithms/pagerank_scatter.hpp"
+#include "algorithms/reachability.hpp"
 #include "algorithms/shortest_distances.hpp"
 #include "algorithms/triangle_count.hpp"
 
@@ -9,6 +10,7 @@
 #include <pybind11/stl.h>
 
 #include "bindings/casters.hpp"
+#include "bindings/method.hpp"
 #include "bindings/registration.hpp"
 #include "parallel/threads.hpp"
 
@@ -25,30 +27,45 @@ void register_algorithms(py::module_& m) {
 
     m.def(
         "parallel_connected_components",
-        [](const Graph& g, int threads) { return connected_components(g, get_thread_count(threads)); }, graph, threads);
+        [](const Graph& g, int threads) { require_initialised(g); return connected_components(g, get_thread_count(threads)); }, graph, threads);
     m.def(
         "parallel_pagerank",
         [](const Graph& g, int iterations, double damping, int threads) {
+            require_initialised(g);
             return pagerank_gather(g, iterations, damping, get_thread_count(threads));
         },
         graph, iterations, damping, threads);
     m.def(
         "parallel_pagerank_bfs",
         [](const Graph& g, int iterations, double damping, int threads) {
+            require_initialised(g);
             return pagerank_scatter(g, iterations, damping, get_thread_count(threads));
         },
         graph, iterations, damping, threads);
-    m.def("parallel_bfs", &parallel_bfs, graph, source, threads);
-    m.def("parallel_dfs", &parallel_dfs, graph, source, threads);
+    m.def(
+        "parallel_bfs",
+        [](const Graph& g, int source, int threads) {
+            require_initialised(g);
+            return hop_distances(g, source, get_thread_count(threads));
+        },
+        graph, source, threads);
+    m.def(
+        "parallel_dfs",
+        [](const Graph& g, int source, int threads) {
+            require_initialised(g);
+            return reachability(g, source, get_thread_count(threads));
+        },
+        graph, source, threads);
     m.def(
         "parallel_dijkstra",
         [](const WeightedGraph& g, int source, int threads) {
+            require_initialised(g);
             return shortest_distances(g, source, get_thread_count(threads));
         },
         graph, source, threads);
     m.def(
         "triangle_count_parallel",
-        [](const Graph& g, int threads) { return triangle_count(g, get_thread_count(threads)); }, graph, threads);
+        [](const Graph& g, int threads) { require_initialised(g); return triangle_count(g, get_thread_count(threads)); }, graph, threads);
 }
 
 }  // namespace veltrix::bindings

@@ -49,16 +49,18 @@ void make_room(std::vector<List>& lists, const std::vector<std::size_t>& extra) 
     }
 }
 
-// Lengthens each list by its extra entries, within the room already made for them (so nothing
-// moves and nothing can fail), and points its cursor at the first new entry.
+// Lengthens each list by its extra entries, within the room already made for them: nothing moves
+// and nothing can fail.
 template <class Entry>
-void open_entries(std::vector<std::vector<Entry>>& lists, const std::vector<std::size_t>& extra,
-                  std::vector<Entry*>& cursor) {
-    for (std::size_t u = 0; u < lists.size(); ++u) {
-        const std::size_t old = lists[u].size();
-        lists[u].resize(old + extra[u]);
-        cursor[u] = lists[u].data() + old;
-    }
+void open_entries(std::vector<std::vector<Entry>>& lists, const std::vector<std::size_t>& extra) {
+    for (std::size_t u = 0; u < lists.size(); ++u) lists[u].resize(lists[u].size() + extra[u]);
+}
+
+// Points each list's cursor at the first of its `extra` newly opened entries.
+template <class Entry>
+void point_at_new_entries(std::vector<std::vector<Entry>>& lists, const std::vector<std::size_t>& extra,
+                          std::vector<Entry*>& cursor) {
+    for (std::size_t u = 0; u < lists.size(); ++u) cursor[u] = lists[u].data() + (lists[u].size() - extra[u]);
 }
 
 }  // namespace veltrix

@@ -10,13 +10,13 @@
 
 namespace veltrix {
 
-Graph::Graph() : vertex_count(0), directed(false) {}
+Graph::Graph() : vertex_count(0), directed(false), mirrored(true) {}
 
 Graph::Graph(int vertices, bool directed)
-    : vertex_count(vertices), directed(directed), adj(checked_vertex_count(vertices)) {}
+    : vertex_count(vertices), directed(directed), mirrored(!directed), adj(checked_vertex_count(vertices)) {}
 
 Graph::Graph(const AdjacencyLists& adjacency, bool directed)
-    : vertex_count(checked_list_count(adjacency.size())), directed(directed) {
+    : vertex_count(checked_list_count(adjacency.size())), directed(directed), mirrored(false) {
     require_neighbours_in_range(adjacency);
     adj = adjacency;
 }
@@ -51,7 +51,8 @@ void Graph::append_edges(const EdgeList& edges) {
     const std::vector<std::size_t> entries = entries_per_list(edges, valid, vertex_count, directed);
     make_room(adj, entries);
     std::vector<int*> next(adj.size());
-    open_entries(adj, entries, next);
+    open_entries(adj, entries);
+    point_at_new_entries(adj, entries, next);
     for (std::size_t i = 0; i < valid; ++i) {
         const auto [u, v] = edges[i];
         *next[u]++ = v;
@@ -69,6 +70,7 @@ void Graph::build_from_adj_matrix(const IntMatrix& matrix) {
     for_each_matrix_edge(matrix, directed, [&](int from, int to, int) { rebuilt[from].push_back(to); });
     adj = std::move(rebuilt);
     vertex_count = static_cast<int>(adj.size());
+    mirrored = !directed;
 }
 
 void Graph::build_from_adj_list(const AdjacencyLists& lists) {
@@ -77,6 +79,7 @@ void Graph::build_from_adj_list(const AdjacencyLists& lists) {
     AdjacencyLists copy = lists;
     adj = std::move(copy);
     vertex_count = static_cast<int>(adj.size());
+    mirrored = false;
 }
 
 int Graph::degree(int v) const {

@@ -30,6 +30,10 @@ public:
     int vertices() const { return vertex_count; }
     bool is_directed() const { return directed; }
     const AdjacencyLists& get_adj() const { return adj; }
+    // True when every list entry u -> v is matched by an entry v -> u, because the graph is
+    // undirected and was built edge by edge or from a matrix; installed lists are not checked and
+    // report false. A search may then use the out-lists as in-lists.
+    bool is_mirrored() const { return mirrored; }
     int degree(int v) const;
     bool has_edge(int u, int v) const;
 
@@ -43,6 +47,7 @@ protected:
 
     int vertex_count;
     bool directed;
+    bool mirrored;
     AdjacencyLists adj;
 };
 

@@ -45,18 +45,20 @@ void WeightedGraph::append_edges(const Edges& edges, WeightOf weight_of) {
     // Everything that allocates comes first: both sets of lists must stay in step.
     make_room(weighted_adj, entries);
     make_room(adj, entries);
-    std::vector<WeightedEdge*> next_weighted(weighted_adj.size());
-    std::vector<int*> next(adj.size());
-    open_entries(weighted_adj, entries, next_weighted);
-    open_entries(adj, entries, next);
+    std::vector<WeightedEdge*> next(weighted_adj.size());
+    open_entries(weighted_adj, entries);
+    open_entries(adj, entries);
+    point_at_new_entries(weighted_adj, entries, next);
     for (std::size_t i = 0; i < valid; ++i) {
         const int u = std::get<0>(edges[i]), v = std::get<1>(edges[i]);
         const double weight = weight_of(edges[i]);
-        *next_weighted[u]++ = {v, weight};
-        *next[u]++ = v;
-        if (directed) continue;
-        *next_weighted[v]++ = {u, weight};
-        *next[v]++ = u;
+        *next[u]++ = {v, weight};
+        if (!directed) *next[v]++ = {u, weight};
+    }
+    // The neighbours follow list by list, a sequential copy rather than a second scattered write.
+    for (std::size_t u = 0; u < adj.size(); ++u) {
+        const std::size_t first = adj[u].size() - entries[u];
+        for (std::size_t k = first; k < adj[u].size(); ++k) adj[u][k] = weighted_adj[u][k].first;
     }
     if (valid < edges.size()) throw_vertex_out_of_range();
 }
@@ -78,6 +80,7 @@ void WeightedGraph::install(WeightedLists lists) {
     weighted_adj = std::move(lists);
     adj = std::move(neighbours);
     vertex_count = static_cast<int>(adj.size());
+    mirrored = false;
 }
 
 void WeightedGraph::build_from_adj_list(const WeightedLists& lists) {
@@ -106,6 +109,7 @@ void WeightedGraph::rebuild_from_matrix(const std::vector<std::vector<Value>>& m
         weighted[from].emplace_back(to, static_cast<double>(x));
     });
     install(std::move(weighted));
+    mirrored = !directed;
 }
 
 void WeightedGraph::build_from_adj_matrix(const WeightMatrix& matrix) { rebuild_from_matrix(matrix); }

@@ -1,5 +1,9 @@
 """from_edges and from_scipy build the graph the list-based constructors build, and refuse bad input."""
 
+import subprocess
+import sys
+from pathlib import Path
+
 import numpy as np
 import pytest
 
@@ -57,6 +61,7 @@ def test_from_edges_default_vertex_count():
     (([0], [1], -1), {}, ValueError, "outside [0, 2147483647]"),
     (([0], [1], 2.0), {}, TypeError, ""),
     (([2**70], [0]), {}, ValueError, "too large"),
+    ((np.array([1, 2.5], dtype=object), [0, 0]), {}, ValueError, "src[1] = 2.5 is not an integer"),
     ((np.array([2**63], dtype=np.uint64), [0]), {}, ValueError, "too large"),
 ])
 def test_from_edges_refuses(args, kwargs, error, message):
@@ -105,3 +110,10 @@ def test_from_scipy_entries():
 def test_from_scipy_refuses(matrix, error, message):
     with pytest.raises(error, match=message):
         vx.from_scipy(matrix)
+
+
+def test_numpy_example_runs():
+    script = Path(__file__).resolve().parent.parent / "examples" / "from_numpy.py"
+    proc = subprocess.run([sys.executable, str(script), "8"], capture_output=True, text=True, timeout=120)
+    assert proc.returncode == 0, proc.stderr
+    assert proc.stdout.count(" s\n") == 9  # two builds and seven algorithms, each timed

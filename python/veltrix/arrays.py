@@ -7,7 +7,10 @@ Python loop over edges here.
 
 from __future__ import annotations
 
+import gc
 import operator
+from collections.abc import Iterator
+from contextlib import contextmanager
 from typing import TYPE_CHECKING, Any, Literal, cast, overload
 
 import numpy as np
@@ -45,12 +48,17 @@ def index_array(values: ArrayLike, name: str) -> NDArray[np.int64]:
         raise TypeError(f"{name} is a boolean array; vertex indices must be integers")
     if kind == "O":
         try:
-            array = array.astype(np.int64)
+            converted = array.astype(np.int64)
         except OverflowError:
             raise ValueError(f"{name} holds an integer too large for a vertex index") from None
         except (TypeError, ValueError):
             raise TypeError(f"{name} holds objects that are not integers; vertex indices must be integers") from None
-        kind = "i"
+        # The cast truncates a float object silently; only whole numbers compare equal to their cast.
+        bad = converted != array
+        if bad.any():
+            at = _first(bad)
+            raise ValueError(f"{name}[{at}] = {array[at]} is not an integer; vertex indices must be integers")
+        return converted
     if kind == "u":
         if array.size and array.dtype.itemsize == 8 and array.max() > _INT64_MAX:
             at = _first(array > _INT64_MAX)
@@ -124,9 +132,22 @@ def build(
         return Graph(n, cast(Any, edges), directed)
     graph = WeightedGraph(n, directed)
     # Weighted edges have no array form natively; an exact list of (int, int, float) tuples is
-    # the form the module reads directly, and zip builds it without a Python-level loop.
-    graph.add_edges(list(zip(src.tolist(), dst.tolist(), weights.tolist())))
+    # the form the module reads directly, and zip builds it without a Python-level loop. The
+    # millions of new tuples would set off the cycle collector over and over, to find nothing.
+    with _collector_paused():
+        graph.add_edges(list(zip(src.tolist(), dst.tolist(), weights.tolist())))
     return graph
+
+
+@contextmanager
+def _collector_paused() -> Iterator[None]:
+    enabled = gc.isenabled()
+    gc.disable()
+    try:
+        yield
+    finally:
+        if enabled:
+            gc.enable()
 
 
 @overload
@@ -225,7 +246,7 @@ def from_scipy(
         ``None`` (default) gives an undirected graph when the matrix equals its transpose
         (structure and values) and a directed one otherwise. An undirected graph takes each
         symmetric pair once, as the edge ``(i, j)`` with ``i <= j``; so a diagonal entry is one
-        self-loop. ``directed=False`` with a matrix that is not symmetric is refused.
+        self-loop, stored as ``add_edge(i, i)`` stores it. ``directed=False`` with a matrix that is not symmetric is refused.
     weighted : bool, optional
         ``None`` (default) gives a `WeightedGraph` with the entries as weights unless every entry
         is 1, in which case a plain `Graph`. ``True`` always gives a `WeightedGraph`, ``False``

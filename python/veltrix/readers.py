@@ -243,7 +243,7 @@ def _mtx_header(path: str) -> tuple[str, str, int, int, int]:
     """Return (field, symmetry, vertices, entries, number of the size line)."""
     with _open_text(path) as lines:
         banner = lines.readline().split()
-        if len(banner) != 5 or banner[0] != "%%MatrixMarket" or banner[1].lower() != "matrix":
+        if len(banner) != 5 or banner[0].lower() != "%%matrixmarket" or banner[1].lower() != "matrix":
             raise ValueError(f"{path}, line 1: not a Matrix Market file (expected '%%MatrixMarket matrix ...')")
         layout, field, symmetry = (word.lower() for word in banner[2:])
         if layout != "coordinate":
