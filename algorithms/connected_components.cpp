@@ -1,57 +1,91 @@
-#include <algorithm>
-#include <atomic>
-#include <numeric>
+// Connected components by Afforest: union-find over a parent array with lock-free linking,
+// started on a sample of the edges.
+//
+// M. Sutton, T. Ben-Nun, A. Barak, "Optimizing Parallel Graph Connectivity Computation via
+// Subgraph Sampling", IPDPS 2018.
+//
+// A link always hangs the larger of two roots under the smaller, so every parent is at most its
+// child and the root of each tree is the smallest vertex in it: once every vertex points straight
+// at its root, the parent array is the answer and needs no relabelling.
+//
+// The paper's final sweep skips the vertices of the largest component found by the sample. That
+// is sound only when every edge stands in the lists of both its ends, which a directed graph, or
+// undirected lists installed whole, need not satisfy. Here every vertex sweeps its whole list
+// instead, but a neighbour already under the same root costs a single read, and after the sampled
+// rounds that is nearly every neighbour.
 
-#include "algorithms/algorithms.hpp"
+#include "algorithms/connected_components.hpp"
+
+#include <algorithm>
+#include <cstddef>
+
 #include "parallel/atomics.hpp"
-#include "parallel/parallel_for.hpp"
 #include "parallel/threads.hpp"
 
 namespace veltrix {
 
-// Hook and compress over a parent array. Labels are read and written with relaxed atomic word
-// accesses and no read-modify-write: a hook lost to a concurrent one is redone by a later
-// iteration, because every hook stores a smaller label of the same component and sets `changed`.
-std::vector<int> parallel_connected_components(const Graph& graph, int threads) {
+namespace {
+
+// Neighbours linked per vertex before the full sweep: list positions 0 .. kSampledRounds - 1.
+constexpr std::size_t kSampledRounds = 2;
+// Vertices per task of a pass; hubs make a vertex's cost uneven, so tasks stay small.
+constexpr int kGrain = 1024;
+
+// Joins the trees of u and v: hangs the larger root under the smaller one. A claim that fails
+// because another worker moved that root retries from the roots' new parents.
+void link(std::vector<int>& parent, int u, int v) {
+    int a = load(parent[u]);
+    int b = load(parent[v]);
+    while (a != b) {
+        const int high = std::max(a, b);
+        const int low = std::min(a, b);
+        const int above = load(parent[high]);
+        if (above == low) return;
+        if (above == high && claim(parent[high], high, low)) return;
+        a = load(parent[above]);
+        b = load(parent[low]);
+    }
+}
+
+// Points u straight at its root. Only u's own task writes parent[u] during a compress pass.
+void compress(std::vector<int>& parent, int u) {
+    for (int up = load(parent[u]), upper = load(parent[up]); up != upper; up = upper, upper = load(parent[up]))
+        store(parent[u], upper);
+}
+
+}  // namespace
+
+std::vector<int> connected_components(const Graph& graph, int workers, Interrupt* interrupt) {
     const int n = graph.vertices();
     const AdjacencyLists& adj = graph.get_adj();
-    const int workers = get_thread_count(threads);
-
-    std::vector<int> labels(n);
-    std::iota(labels.begin(), labels.end(), 0);
-    auto load = [&](int x) { return std::atomic_ref<int>(labels[x]).load(std::memory_order_relaxed); };
-    auto store = [&](int x, int label) {
-        std::atomic_ref<int>(labels[x]).store(label, std::memory_order_relaxed);
-    };
-    std::atomic<bool> changed{false};
-
-    // Across each edge whose ends carry different labels, point the larger label, if it is still a
-    // root, at the smaller one.
-    auto hook = [&](int i) {
-        for (int v : adj[i]) {
-            const int a = load(i);
-            const int b = load(v);
-            if (a == b) continue;
-            const int hi = std::max(a, b);
-            if (load(hi) != hi) continue;
-            store(hi, std::min(a, b));
-            raise_flag(changed);
-        }
-    };
-    // Point every vertex straight at its root. Only this index's worker writes its label.
-    auto compress = [&](int i) {
-        for (int parent = load(i), grandparent = load(parent); parent != grandparent;
-             parent = grandparent, grandparent = load(parent))
-            store(i, grandparent);
+    std::size_t entries = 0;
+    for (const auto& list : adj) entries += list.size();
+    Team team(workers_for(static_cast<long long>(n) + static_cast<long long>(entries), workers), interrupt);
+    auto each_vertex = [&](auto&& body) {
+        team.for_chunks(0, n, kGrain, [&](int first, int last, int) {
+            for (int u = first; u < last; ++u) body(u);
+        });
     };
 
-    do {
-        changed.store(false, std::memory_order_relaxed);
-        parallel_for(0, n, workers, hook);
-        parallel_for(0, n, workers, compress);
-    } while (changed.load(std::memory_order_relaxed));
-    parallel_for(0, n, workers, compress);
-    return labels;
+    std::vector<int> parent(n);
+    each_vertex([&](int u) { parent[u] = u; });
+
+    for (std::size_t round = 0; round < kSampledRounds; ++round) {
+        each_vertex([&](int u) {
+            if (round < adj[u].size()) link(parent, u, adj[u][round]);
+        });
+        each_vertex([&](int u) { compress(parent, u); });
+    }
+
+    // A neighbour whose parent is u's parent as read before the list is already joined to u.
+    each_vertex([&](int u) {
+        const std::vector<int>& list = adj[u];
+        const int root = load(parent[u]);
+        for (std::size_t i = kSampledRounds; i < list.size(); ++i)
+            if (load(parent[list[i]]) != root) link(parent, u, list[i]);
+    });
+    each_vertex([&](int u) { compress(parent, u); });
+    return parent;
 }
 
 }  // namespace veltrix

@@ -1,10 +1,18 @@
+// Triangle counting by merging sorted neighbour lists, each triangle u < v < w found once at
+// its lowest vertex u: for every upper neighbour v of u, the entries of u's list above v that v's
+// upper list holds too. A short list is galloped through the long one; a long one is walked
+// against the occurrence counts of u's list (the forward algorithm's hashing, with a dense array).
+//
+// T. Schank, D. Wagner, "Finding, Counting and Listing all Triangles in Large Graphs, an
+// Experimental Study", WEA 2005.
+
+#include "algorithms/triangle_count.hpp"
+
 #include <algorithm>
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
-#include "algorithms/algorithms.hpp"
-#include "parallel/parallel_for.hpp"
 #include "parallel/threads.hpp"
 
 namespace veltrix {
@@ -21,15 +29,20 @@ struct UpperLists {
     const int* end(int u) const { return entries.data() + offsets[u + 1]; }
 };
 
-UpperLists upper_lists(const AdjacencyLists& adj, int workers) {
+// Built in two passes over the vertices: the count of upper entries of each, then, after the
+// offsets are summed, each list copied and sorted in place.
+UpperLists upper_lists(const AdjacencyLists& adj, Team& team) {
     const int n = static_cast<int>(adj.size());
+    auto above = [](int u) { return [u](int v) { return v > u; }; };
     UpperLists upper{std::vector<std::size_t>(n + 1, 0), {}};
-    for (int u = 0; u < n; ++u)
-        upper.offsets[u + 1] = upper.offsets[u] + std::count_if(adj[u].begin(), adj[u].end(), [u](int v) { return v > u; });
+    team.for_each(0, n, [&](int u) {
+        upper.offsets[u + 1] = std::count_if(adj[u].begin(), adj[u].end(), above(u));
+    });
+    for (int u = 0; u < n; ++u) upper.offsets[u + 1] += upper.offsets[u];
     upper.entries.resize(upper.offsets[n]);
-    parallel_for(0, n, workers, [&](int u) {
+    team.for_each(0, n, [&](int u) {
         int* out = upper.entries.data() + upper.offsets[u];
-        std::copy_if(adj[u].begin(), adj[u].end(), out, [u](int v) { return v > u; });
+        std::copy_if(adj[u].begin(), adj[u].end(), out, above(u));
         std::sort(out, upper.entries.data() + upper.offsets[u + 1]);
     });
     return upper;
@@ -103,23 +116,24 @@ private:
 }  // namespace
 
 // The count is an exact integer sum, so it does not depend on how vertices are shared out. Low
-// vertex numbers tend to carry most of the work, so the slots take small batches of vertices from
-// a shared cursor instead of fixed blocks, each adding into its own partial count.
-std::int64_t triangle_count_parallel(const Graph& graph, int threads) {
+// vertex numbers tend to carry most of the work, so tasks are small batches of vertices, each
+// added into its worker's own partial count.
+std::int64_t triangle_count(const Graph& graph, int workers, Interrupt* interrupt) {
     const int n = graph.vertices();
-    const int slots = get_thread_count(threads);
-    const UpperLists upper = upper_lists(graph.get_adj(), slots);
+    const AdjacencyLists& adj = graph.get_adj();
+    std::size_t entries = 0;
+    for (const auto& list : adj) entries += list.size();
+    Team team(workers_for(static_cast<long long>(n) + static_cast<long long>(entries), workers), interrupt);
+    const UpperLists upper = upper_lists(adj, team);
 
     constexpr int kBatch = 64;
-    std::atomic<std::int64_t> cursor{0};
-    std::vector<std::int64_t> partial(slots, 0);
-    parallel_for(0, slots, slots, [&](int t) {
-        CommonEntries common(upper, n);
+    std::vector<CommonEntries> common;
+    for (int worker = 0; worker < team.size(); ++worker) common.emplace_back(upper, n);
+    std::vector<std::int64_t> partial(team.size(), 0);
+    team.for_chunks(0, n, kBatch, [&](int first, int last, int worker) {
         std::int64_t total = 0;
-        for (std::int64_t first; (first = cursor.fetch_add(kBatch, std::memory_order_relaxed)) < n;)
-            for (int u = static_cast<int>(first), last = std::min<std::int64_t>(first + kBatch, n); u < last; ++u)
-                total += common.triangles_at(u);
-        partial[t] = total;
+        for (int u = first; u < last; ++u) total += common[worker].triangles_at(u);
+        partial[worker] += total;
     });
     std::int64_t count = 0;
     for (std::int64_t p : partial) count += p;

@@ -30,6 +30,10 @@ public:
     int vertices() const { return vertex_count; }
     bool is_directed() const { return directed; }
     const AdjacencyLists& get_adj() const { return adj; }
+    // True when every list entry u -> v is matched by an entry v -> u, because the graph is
+    // undirected and was built edge by edge or from a matrix; installed lists are not checked and
+    // report false. A search may then use the out-lists as in-lists.
+    bool is_mirrored() const { return mirrored; }
     int degree(int v) const;
     bool has_edge(int u, int v) const;
 
@@ -37,9 +41,13 @@ protected:
     bool is_vertex(int v) const { return 0 <= v && v < vertex_count; }
     // Throws the "Vertex index out of range" error unless both ends are vertices.
     void require_edge_ends(int u, int v) const;
+    // Appends the edges in order up to the first one with an end outside the graph, then throws
+    // the "Vertex index out of range" error if there is such an edge.
+    void append_edges(const EdgeList& edges);
 
     int vertex_count;
     bool directed;
+    bool mirrored;
     AdjacencyLists adj;
 };
 

@@ -1,0 +1,167 @@
+// Hop distances by direction-optimising breadth-first search: S. Beamer, K. Asanovic and
+// D. Patterson, "Direction-Optimizing Breadth-First Search", SC 2012.
+//
+// The search runs level by level from the source. While the frontier is small, its vertices claim
+// their unvisited out-neighbours (top-down). Once the frontier's edges exceed a fraction of the
+// edges not yet explored, every unvisited vertex instead looks for an in-neighbour on the frontier
+// and stops at the first one (bottom-up), which skips most edges of a large frontier; the search
+// turns top-down again when the frontier has shrunk. Either way a vertex receives the level that
+// first reaches it, so the distances depend neither on the directions taken, nor on the order of
+// the work, nor on the number of workers.
+//
+// The search starts on the caller alone: a high-diameter graph has many small levels and none worth
+// sharing, so each level costs a loop. The team comes up the first time a level holds enough edges
+// to share, and a small level still runs inline on the caller.
+//
+// A bottom-up step needs in-neighbour lists. Where the out-lists mirror each other they serve as
+// such; otherwise the search stays top-down, since building in-lists for the call costs about as
+// much as the top-down search it would shorten.
+
+#include "algorithms/hop_distances.hpp"
+
+#include <algorithm>
+#include <optional>
+
+#include "graph/input.hpp"
+#include "parallel/atomics.hpp"
+#include "parallel/threads.hpp"
+
+namespace veltrix {
+
+namespace {
+
+constexpr long long kAlpha = 15;            // bottom-up once frontier edges > unexplored edges / kAlpha
+constexpr long long kBeta = 18;             // top-down again once the frontier < vertices / kBeta
+constexpr long long kShareEdges = 1 << 14;  // a level with fewer frontier edges runs on the caller
+constexpr int kMaxGrain = 1 << 14;          // vertices per task at most, so the interrupt is polled
+
+// What one worker reached in a level: the vertices and the sum of their out-degrees.
+struct alignas(64) Found {
+    std::vector<int> vertices;
+    long long edges = 0;
+};
+
+int task_grain(const Team& team, int length) { return std::min(team.grain_for(length), kMaxGrain); }
+
+long long edge_count(const AdjacencyLists& adj) {
+    long long edges = 0;
+    for (const auto& list : adj) edges += static_cast<long long>(list.size());
+    return edges;
+}
+
+// Gives an unvisited vertex its distance when one worker runs the whole pass; true if it did.
+bool visit(int& entry, int distance) {
+    if (entry >= 0) return false;
+    entry = distance;
+    return true;
+}
+
+// Top-down step: the frontier's vertices (at `level`) claim their unvisited out-neighbours. A
+// level too small to share is one task on the caller, with no compare-and-swap.
+void top_down(Team& team, const AdjacencyLists& adj, const std::vector<int>& frontier, long long frontier_edges,
+              int level, std::vector<int>& distance, std::vector<Found>& found) {
+    const int size = static_cast<int>(frontier.size());
+    const int grain = frontier_edges < kShareEdges ? std::min(size, kMaxGrain) : task_grain(team, size);
+    const bool shared = team.size() > 1 && grain < size;
+    team.for_chunks(0, size, grain, [&](int first, int last, int worker) {
+        Found& own = found[worker];
+        for (int i = first; i < last; ++i)
+            for (int v : adj[frontier[i]])
+                if (shared ? claim(distance[v], -1, level + 1) : visit(distance[v], level + 1)) {
+                    own.vertices.push_back(v);
+                    own.edges += static_cast<long long>(adj[v].size());
+                }
+    });
+}
+
+// Bottom-up step over mirrored lists: every unvisited vertex looks for a neighbour at `level` and
+// stops at the first. Each vertex is written only by the task holding it; others may read it
+// meanwhile, but a vertex written in this step holds level + 1, never `level`, before and after.
+void bottom_up(Team& team, const AdjacencyLists& adj, int level, std::vector<int>& distance, std::vector<Found>& found) {
+    const int n = static_cast<int>(distance.size());
+    team.for_chunks(0, n, task_grain(team, n), [&](int first, int last, int worker) {
+        Found& own = found[worker];
+        for (int v = first; v < last; ++v) {
+            if (distance[v] >= 0) continue;
+            for (int u : adj[v])
+                if (load(distance[u]) == level) {
+                    store(distance[v], level + 1);
+                    own.vertices.push_back(v);
+                    own.edges += static_cast<long long>(adj[v].size());
+                    break;
+                }
+        }
+    });
+}
+
+long long found_count(const std::vector<Found>& found) {
+    long long count = 0;
+    for (const Found& own : found) count += static_cast<long long>(own.vertices.size());
+    return count;
+}
+
+void clear(std::vector<Found>& found) {
+    for (Found& own : found) {
+        own.vertices.clear();
+        own.edges = 0;
+    }
+}
+
+// Moves what the workers reached into `frontier` (swapping buffers where it can, so a level run by
+// one worker copies nothing); returns the frontier's out-edge count.
+long long gather(std::vector<Found>& found, std::vector<int>& frontier) {
+    frontier.clear();
+    long long edges = 0;
+    for (Found& own : found) {
+        if (frontier.empty())
+            frontier.swap(own.vertices);
+        else
+            frontier.insert(frontier.end(), own.vertices.begin(), own.vertices.end());
+        edges += own.edges;
+    }
+    clear(found);
+    return edges;
+}
+
+}  // namespace
+
+std::vector<int> hop_distances(const Graph& graph, int source, int workers, Interrupt* interrupt) {
+    const int n = graph.vertices();
+    require_vertex(source, n);
+    const AdjacencyLists& adj = graph.get_adj();
+
+    std::vector<int> distance(n, -1);
+    distance[source] = 0;
+    std::vector<int> frontier{source};
+    long long frontier_edges = static_cast<long long>(adj[source].size());
+    std::optional<Team> team(std::in_place, 1, interrupt);
+    std::vector<Found> found(1);
+    long long edges = -1;  // counted when the team comes up
+    long long explored = 0;
+
+    for (int level = 0; !frontier.empty();) {
+        if (edges < 0 && frontier_edges >= kShareEdges) {
+            edges = edge_count(adj);
+            team.emplace(workers_for(n + edges, workers), interrupt);
+            found.resize(team->size());
+        }
+        if (graph.is_mirrored() && edges >= 0 && frontier_edges > (edges - explored) / kAlpha) {
+            long long awake = static_cast<long long>(frontier.size()), previous;
+            do {
+                previous = awake;
+                clear(found);
+                bottom_up(*team, adj, level, distance, found);
+                awake = found_count(found);
+                ++level;
+            } while (awake >= previous || awake > n / kBeta);
+            frontier_edges = gather(found, frontier);  // and a top-down step follows
+        }
+        explored += frontier_edges;
+        top_down(*team, adj, frontier, frontier_edges, level, distance, found);
+        ++level;
+        frontier_edges = gather(found, frontier);
+    }
+    return distance;
+}
+
+}  // namespace veltrix

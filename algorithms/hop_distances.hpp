@@ -1,0 +1,14 @@
+#pragma once
+
+#include <vector>
+
+#include "graph/graph.hpp"
+#include "parallel/team.hpp"
+
+namespace veltrix {
+
+// Hop distance of every vertex from `source` along the lists; -1 where unreachable. The same for
+// every worker count. Throws "Vertex index out of range" unless `source` is a vertex.
+std::vector<int> hop_distances(const Graph& graph, int source, int workers, Interrupt* interrupt = nullptr);
+
+}  // namespace veltrix
