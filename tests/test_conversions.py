@@ -9,9 +9,9 @@ import warnings
 
 import numpy as np
 import pytest
-from conftest import UNDER_ASAN
 
 from _veltrix import Graph, WeightedGraph, parallel_bfs, parallel_dfs, parallel_pagerank
+from conftest import UNDER_ASAN
 
 
 class ListSub(list):
@@ -303,7 +303,7 @@ def test_results_are_fresh_lists_of_exact_types():
     assert w.get_adj() == [[(1, 2.0)], [(0, 2.0)]] and type(w.get_adj()[0][0][1]) is float
 
 
-@pytest.mark.skipif(UNDER_ASAN, reason="the sanitizer's shadow memory needs far more than any sane limit")
+@pytest.mark.skipif(UNDER_ASAN, reason="needs an address-space limit, which the sanitizer's shadow memory exceeds")
 def test_running_out_of_memory_while_building_a_result_raises_memory_error():
     code = textwrap.dedent("""
         import resource
