@@ -34,6 +34,9 @@ constexpr long long kAlpha = 15;            // bottom-up once frontier edges > u
 constexpr long long kBeta = 18;             // top-down again once the frontier < vertices / kBeta
 constexpr long long kShareEdges = 1 << 14;  // a level with fewer frontier edges runs on the caller
 constexpr int kMaxGrain = 1 << 14;          // vertices per task at most, so the interrupt is polled
+// A search touches a small part of a graph's edges (bottom-up steps stop at the first parent), so
+// the team is sized for this share of them: a graph of 2^14 vertices is searched alone.
+constexpr long long kSkipFactor = 16;
 
 // What one worker reached in a level: the vertices and the sum of their out-degrees.
 struct alignas(64) Found {
@@ -144,7 +147,7 @@ void search_levels(const Graph& graph, std::vector<int>& distance, std::vector<i
     while (!frontier.empty()) {
         if (edges < 0 && frontier_edges >= kShareEdges) {
             edges = edge_count(adj);
-            team.emplace(workers_for(n + edges, workers), interrupt);
+            team.emplace(workers_for((n + edges) / kSkipFactor, workers), interrupt);
             found.resize(team->size());
         }
         if (graph.is_mirrored() && edges >= 0 && frontier_edges > (edges - explored) / kAlpha) {
