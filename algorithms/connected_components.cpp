@@ -1,57 +1,144 @@
-#include <algorithm>
-#include <atomic>
-#include <numeric>
+// Connected components by Afforest: union-find over a parent array with lock-free linking,
+// started on a sample of the edges.
+//
+// M. Sutton, T. Ben-Nun, A. Barak, "Optimizing Parallel Graph Connectivity Computation via
+// Subgraph Sampling", IPDPS 2018.
+//
+// A link always hangs the larger of two roots under the smaller, so every parent is at most its
+// child and the root of each tree is the smallest vertex in it: once every vertex points straight
+// at its root, the parent array is the answer and needs no relabelling.
+//
+// The paper's final sweep skips the vertices of the largest component found by sampling the
+// parents. That is sound only when every edge stands in the lists of both its ends, which a
+// directed graph, or undirected lists installed whole, need not satisfy. Here the members of that
+// component sweep their lists too, but only to find neighbours outside it: membership is a bitmap
+// small enough to stay in the nearest cache, so a neighbour inside costs no access to the parents.
 
-#include "algorithms/algorithms.hpp"
+#include "algorithms/connected_components.hpp"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <numeric>
+#include <random>
+
 #include "parallel/atomics.hpp"
-#include "parallel/parallel_for.hpp"
 #include "parallel/threads.hpp"
 
 namespace veltrix {
 
-// Hook and compress over a parent array. Labels are read and written with relaxed atomic word
-// accesses and no read-modify-write: a hook lost to a concurrent one is redone by a later
-// iteration, because every hook stores a smaller label of the same component and sets `changed`.
-std::vector<int> parallel_connected_components(const Graph& graph, int threads) {
+namespace {
+
+// Neighbours linked per vertex before the full sweep: list positions 0 .. kSampledRounds - 1.
+constexpr std::size_t kSampledRounds = 2;
+// Vertices per task of a pass; hubs make a vertex's cost uneven, so tasks stay small.
+constexpr int kGrain = 1024;
+// Parents sampled to find the largest component after the sampled rounds.
+constexpr int kSamples = 1024;
+
+// Asks for the head of a list a few vertices ahead of u, so that the miss on a list that lies
+// elsewhere in memory overlaps the work on the lists before it.
+void prefetch_list(const AdjacencyLists& adj, int u) {
+    constexpr int kAhead = 8;
+    if (u + kAhead < static_cast<int>(adj.size())) __builtin_prefetch(adj[u + kAhead].data());
+}
+
+// Joins the trees of u and v: hangs the larger root under the smaller one. A claim that fails
+// because another worker moved that root retries from the roots' new parents.
+void link(std::vector<int>& parent, int u, int v) {
+    int a = load(parent[u]);
+    int b = load(parent[v]);
+    while (a != b) {
+        const int high = std::max(a, b);
+        const int low = std::min(a, b);
+        const int above = load(parent[high]);
+        if (above == low) return;
+        if (above == high && claim(parent[high], high, low)) return;
+        a = load(parent[above]);
+        b = load(parent[low]);
+    }
+}
+
+// Points u straight at its root. Only u's own task writes parent[u] during a compress pass.
+void compress(std::vector<int>& parent, int u) {
+    for (int up = load(parent[u]), upper = load(parent[up]); up != upper; up = upper, upper = load(parent[up]))
+        store(parent[u], upper);
+}
+
+// The root most of a fixed pseudo-random sample of vertices share: after the sampled rounds, the
+// root of the largest component with high probability. Any answer is correct; a wrong one only
+// makes the sweep slower. Runs between passes, so it reads the parents plainly.
+int most_sampled_root(const std::vector<int>& parent) {
+    std::minstd_rand random(1);
+    std::uniform_int_distribution<int> vertex(0, static_cast<int>(parent.size()) - 1);
+    std::vector<int> roots(kSamples);
+    for (int& root : roots)
+        for (root = vertex(random); parent[root] != root;) root = parent[root];
+    std::sort(roots.begin(), roots.end());
+    int best = roots[0];
+    std::ptrdiff_t best_run = 0;
+    for (auto run = roots.begin(); run != roots.end();) {
+        const auto next = std::upper_bound(run, roots.end(), *run);
+        if (next - run > best_run) best = *run, best_run = next - run;
+        run = next;
+    }
+    return best;
+}
+
+}  // namespace
+
+std::vector<int> connected_components(const Graph& graph, int workers, Interrupt* interrupt) {
     const int n = graph.vertices();
     const AdjacencyLists& adj = graph.get_adj();
-    const int workers = get_thread_count(threads);
-
-    std::vector<int> labels(n);
-    std::iota(labels.begin(), labels.end(), 0);
-    auto load = [&](int x) { return std::atomic_ref<int>(labels[x]).load(std::memory_order_relaxed); };
-    auto store = [&](int x, int label) {
-        std::atomic_ref<int>(labels[x]).store(label, std::memory_order_relaxed);
+    if (n == 0) return {};
+    std::size_t entries = 0;
+    for (const auto& list : adj) entries += list.size();
+    // A vertex or an entry here costs a bit test or a pointer step, a small fraction of the unit
+    // workers_for assumes, and four passes share the work: a graph needs that much more of them
+    // before a second worker pays for waking it.
+    constexpr long long kUnitsPerWork = 16;
+    const long long work = (static_cast<long long>(n) + static_cast<long long>(entries)) / kUnitsPerWork;
+    Team team(workers_for(work, workers), interrupt);
+    auto each_vertex = [&](auto&& body) {
+        team.for_chunks(0, n, kGrain, [&](int first, int last, int) {
+            for (int u = first; u < last; ++u) body(u);
+        });
     };
-    std::atomic<bool> changed{false};
 
-    // Across each edge whose ends carry different labels, point the larger label, if it is still a
-    // root, at the smaller one.
-    auto hook = [&](int i) {
-        for (int v : adj[i]) {
-            const int a = load(i);
-            const int b = load(v);
-            if (a == b) continue;
-            const int hi = std::max(a, b);
-            if (load(hi) != hi) continue;
-            store(hi, std::min(a, b));
-            raise_flag(changed);
+    std::vector<int> parent(n);
+    std::iota(parent.begin(), parent.end(), 0);
+
+    // The sampled neighbours of each vertex are linked in one pass rather than one pass per round:
+    // the lists lie scattered in memory, and the cost of a round is touching each list at all.
+    each_vertex([&](int u) {
+        prefetch_list(adj, u);
+        const std::vector<int>& list = adj[u];
+        for (std::size_t i = 0; i < std::min(kSampledRounds, list.size()); ++i) link(parent, u, list[i]);
+    });
+
+    // Compressed, and the members of the largest component noted in a bitmap, 64 vertices to a
+    // word: tasks start at multiples of 64, so no two share a word. Members stay members, since
+    // the component only grows.
+    const int giant = most_sampled_root(parent);
+    std::vector<std::uint64_t> in_giant((n + 63) / 64, 0);
+    team.for_chunks(0, n, kGrain, [&](int first, int last, int) {
+        for (int u = first; u < last; ++u) {
+            compress(parent, u);
+            in_giant[u / 64] |= static_cast<std::uint64_t>(load(parent[u]) == giant) << (u % 64);
         }
-    };
-    // Point every vertex straight at its root. Only this index's worker writes its label.
-    auto compress = [&](int i) {
-        for (int parent = load(i), grandparent = load(parent); parent != grandparent;
-             parent = grandparent, grandparent = load(parent))
-            store(i, grandparent);
-    };
+    });
+    auto member = [&](unsigned u) { return (in_giant[u / 64] >> (u % 64)) & 1; };
 
-    do {
-        changed.store(false, std::memory_order_relaxed);
-        parallel_for(0, n, workers, hook);
-        parallel_for(0, n, workers, compress);
-    } while (changed.load(std::memory_order_relaxed));
-    parallel_for(0, n, workers, compress);
-    return labels;
+    // Every edge past the sampled ones, but for those between two members.
+    each_vertex([&](int u) {
+        prefetch_list(adj, u);
+        const std::vector<int>& list = adj[u];
+        const bool inside = member(u);
+        for (std::size_t i = kSampledRounds; i < list.size(); ++i)
+            if (!inside || !member(list[i])) link(parent, u, list[i]);
+    });
+    each_vertex([&](int u) { compress(parent, u); });
+    return parent;
 }
 
 }  // namespace veltrix

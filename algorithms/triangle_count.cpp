@@ -1,10 +1,18 @@
+// Triangle counting by merging sorted neighbour lists, each triangle u < v < w found once at
+// its lowest vertex u: for every upper neighbour v of u, the entries of u's list above v that v's
+// upper list holds too. A short list is galloped through the long one; a long one is walked
+// against the occurrence counts of u's list (the forward algorithm's hashing, with a dense array).
+//
+// T. Schank, D. Wagner, "Finding, Counting and Listing all Triangles in Large Graphs, an
+// Experimental Study", WEA 2005.
+
+#include "algorithms/triangle_count.hpp"
+
 #include <algorithm>
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
-#include "algorithms/algorithms.hpp"
-#include "parallel/parallel_for.hpp"
 #include "parallel/threads.hpp"
 
 namespace veltrix {
@@ -12,25 +20,34 @@ namespace veltrix {
 namespace {
 
 // For every vertex u, the entries of its list greater than u, ascending, repeats kept:
-// entries[offsets[u] .. offsets[u + 1]). Every triangle u < v < w is found from these alone.
+// entries[offsets[u] .. offsets[u + 1]), and whether any entry repeats. Every triangle u < v < w
+// is found from these alone.
 struct UpperLists {
     std::vector<std::size_t> offsets;
     std::vector<int> entries;
+    std::vector<char> repeats;
 
     const int* begin(int u) const { return entries.data() + offsets[u]; }
     const int* end(int u) const { return entries.data() + offsets[u + 1]; }
 };
 
-UpperLists upper_lists(const AdjacencyLists& adj, int workers) {
+// Built in two passes over the vertices: the count of upper entries of each, then, after the
+// offsets are summed, each list copied and sorted in place.
+UpperLists upper_lists(const AdjacencyLists& adj, Team& team) {
     const int n = static_cast<int>(adj.size());
-    UpperLists upper{std::vector<std::size_t>(n + 1, 0), {}};
-    for (int u = 0; u < n; ++u)
-        upper.offsets[u + 1] = upper.offsets[u] + std::count_if(adj[u].begin(), adj[u].end(), [u](int v) { return v > u; });
+    auto above = [](int u) { return [u](int v) { return v > u; }; };
+    UpperLists upper{std::vector<std::size_t>(n + 1, 0), {}, std::vector<char>(n)};
+    team.for_each(0, n, [&](int u) {
+        upper.offsets[u + 1] = std::count_if(adj[u].begin(), adj[u].end(), above(u));
+    });
+    for (int u = 0; u < n; ++u) upper.offsets[u + 1] += upper.offsets[u];
     upper.entries.resize(upper.offsets[n]);
-    parallel_for(0, n, workers, [&](int u) {
+    team.for_each(0, n, [&](int u) {
         int* out = upper.entries.data() + upper.offsets[u];
-        std::copy_if(adj[u].begin(), adj[u].end(), out, [u](int v) { return v > u; });
-        std::sort(out, upper.entries.data() + upper.offsets[u + 1]);
+        std::copy_if(adj[u].begin(), adj[u].end(), out, above(u));
+        int* const end = upper.entries.data() + upper.offsets[u + 1];
+        std::sort(out, end);
+        upper.repeats[u] = std::adjacent_find(out, end) != end;
     });
     return upper;
 }
@@ -54,24 +71,29 @@ const int* run_end(const int* first, const int* last) {
 
 // Counts, for one vertex u at a time, the entries that u's upper list shares with the upper list
 // of each of its upper neighbours v. Two ascending ranges share a value w as often as the range
-// holding it fewer times holds it.
+// holding it fewer times holds it. u's entries are marked both in occurrence counts and in a
+// bitmap: where neither list repeats an entry the bitmap alone answers, and at one bit a vertex it
+// stays in the nearest cache where the counts would not.
 class CommonEntries {
 public:
-    explicit CommonEntries(const UpperLists& upper, int n) : upper_(upper), occurrences_(n, 0) {}
+    explicit CommonEntries(const UpperLists& upper, int n)
+        : upper_(upper), occurrences_(n, 0), marked_((static_cast<std::size_t>(n) + 63) / 64, 0) {}
 
     // The triangles whose lowest vertex is u: for each entry v of u's upper list, the entries of
     // u's list above v that v's upper list holds too. Repeated entries of v count once each.
     std::int64_t triangles_at(int u) {
         const int* const end = upper_.end(u);
-        for (const int* p = upper_.begin(u); p != end; ++p) ++occurrences_[*p];
+        for (const int* p = upper_.begin(u); p != end; ++p) ++occurrences_[*p], mark(*p, 1);
         std::int64_t total = 0;
         for (const int* p = upper_.begin(u); p != end;) {
             const int v = *p;
             const int* above = run_end(p, end);
-            total += (above - p) * shared(above, end, upper_.begin(v), upper_.end(v));
+            if (above == end) break;
+            const bool repeats = upper_.repeats[u] || upper_.repeats[v];
+            total += (above - p) * shared(above, end, upper_.begin(v), upper_.end(v), repeats);
             p = above;
         }
-        for (const int* p = upper_.begin(u); p != end; ++p) occurrences_[*p] = 0;
+        for (const int* p = upper_.begin(u); p != end; ++p) occurrences_[*p] = 0, mark(*p, 0);
         return total;
     }
 
@@ -79,13 +101,18 @@ private:
     // Entries shared by u's list above v (`tail`) and v's upper list (`list`, all above v). A
     // short tail is galloped through the list; otherwise the list is walked and each of its
     // values looked up in u's occurrence counts.
-    std::int64_t shared(const int* tail, const int* tail_end, const int* list, const int* list_end) const {
+    std::int64_t shared(const int* tail, const int* tail_end, const int* list, const int* list_end,
+                        bool repeats) const {
         std::int64_t matches = 0;
         if (8 * (tail_end - tail) < list_end - list) {
             for (; tail != tail_end && list != list_end; ++tail) {
                 list = gallop(list, list_end, *tail);
                 if (list != list_end && *list == *tail) ++matches, ++list;
             }
+            return matches;
+        }
+        if (!repeats) {
+            for (; list != list_end; ++list) matches += marked(*list);
             return matches;
         }
         for (const int* run = list; run != list_end;) {
@@ -96,30 +123,37 @@ private:
         return matches;
     }
 
+    void mark(unsigned w, std::uint64_t bit) {
+        marked_[w / 64] = (marked_[w / 64] & ~(std::uint64_t{1} << (w % 64))) | bit << (w % 64);
+    }
+    std::uint64_t marked(unsigned w) const { return (marked_[w / 64] >> (w % 64)) & 1; }
+
     const UpperLists& upper_;
-    std::vector<int> occurrences_;  // of each value in the current u's upper list
+    std::vector<int> occurrences_;         // of each value in the current u's upper list
+    std::vector<std::uint64_t> marked_;    // the same values, one bit each
 };
 
 }  // namespace
 
 // The count is an exact integer sum, so it does not depend on how vertices are shared out. Low
-// vertex numbers tend to carry most of the work, so the slots take small batches of vertices from
-// a shared cursor instead of fixed blocks, each adding into its own partial count.
-std::int64_t triangle_count_parallel(const Graph& graph, int threads) {
+// vertex numbers tend to carry most of the work, so tasks are small batches of vertices, each
+// added into its worker's own partial count.
+std::int64_t triangle_count(const Graph& graph, int workers, Interrupt* interrupt) {
     const int n = graph.vertices();
-    const int slots = get_thread_count(threads);
-    const UpperLists upper = upper_lists(graph.get_adj(), slots);
+    const AdjacencyLists& adj = graph.get_adj();
+    std::size_t entries = 0;
+    for (const auto& list : adj) entries += list.size();
+    Team team(workers_for(static_cast<long long>(n) + static_cast<long long>(entries), workers), interrupt);
+    const UpperLists upper = upper_lists(adj, team);
 
     constexpr int kBatch = 64;
-    std::atomic<std::int64_t> cursor{0};
-    std::vector<std::int64_t> partial(slots, 0);
-    parallel_for(0, slots, slots, [&](int t) {
-        CommonEntries common(upper, n);
+    std::vector<CommonEntries> common;
+    for (int worker = 0; worker < team.size(); ++worker) common.emplace_back(upper, n);
+    std::vector<std::int64_t> partial(team.size(), 0);
+    team.for_chunks(0, n, kBatch, [&](int first, int last, int worker) {
         std::int64_t total = 0;
-        for (std::int64_t first; (first = cursor.fetch_add(kBatch, std::memory_order_relaxed)) < n;)
-            for (int u = static_cast<int>(first), last = std::min<std::int64_t>(first + kBatch, n); u < last; ++u)
-                total += common.triangles_at(u);
-        partial[t] = total;
+        for (int u = first; u < last; ++u) total += common[worker].triangles_at(u);
+        partial[worker] += total;
     });
     std::int64_t count = 0;
     for (std::int64_t p : partial) count += p;

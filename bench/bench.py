@@ -13,14 +13,10 @@ distances on a graph with repeated edges answer a slightly different question).
 
 import argparse
 import statistics
-import sys
 import time
-from pathlib import Path
 
-import _veltrix as vx
-
-sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "examples"))
-from generators import grid_edges, rmat_edges, with_weights  # noqa: E402
+import veltrix as vx
+from veltrix.generators import grid_edges, integer_weights, rmat_edges
 
 ALGORITHMS = [
     ("parallel_connected_components", lambda g, w, t: vx.parallel_connected_components(g, threads=t)),
@@ -42,18 +38,16 @@ def median_seconds(run, repeats):
     return statistics.median(times)
 
 
-def scipy_baseline(n, edges, weighted_edges, repeats):
+def scipy_baseline(n, src, dst, weights, repeats):
     try:
         import numpy as np
-        from scipy.sparse import csr_matrix
-        from scipy.sparse import csgraph
+        from scipy.sparse import csgraph, csr_matrix
     except ImportError:
         return
-    rows = np.array([u for u, _ in edges] + [v for _, v in edges])
-    columns = np.array([v for _, v in edges] + [u for u, _ in edges])
-    weights = np.array([w for _, _, w in weighted_edges] * 2)
+    rows = np.concatenate([src, dst])
+    columns = np.concatenate([dst, src])
     matrix = csr_matrix((np.ones(len(rows)), (rows, columns)), shape=(n, n))
-    weighted = csr_matrix((weights, (rows, columns)), shape=(n, n))
+    weighted = csr_matrix((np.concatenate([weights, weights]), (rows, columns)), shape=(n, n))
     runs = [
         ("connected_components", lambda: csgraph.connected_components(matrix, directed=False)),
         ("breadth_first_order", lambda: csgraph.breadth_first_order(matrix, 0, return_predecessors=False)),
@@ -65,18 +59,19 @@ def scipy_baseline(n, edges, weighted_edges, repeats):
 
 
 def bench_graph(label, n, edges, repeats):
-    graph = vx.Graph(n, edges)
-    weighted_edges = with_weights(edges)
+    src, dst = edges
+    weights = integer_weights(len(src))
+    graph = vx.Graph(n, list(zip(src.tolist(), dst.tolist())))
     weighted = vx.WeightedGraph(n)
-    weighted.add_edges(weighted_edges)
+    weighted.add_edges(list(zip(src.tolist(), dst.tolist(), weights.tolist())))
     all_threads = vx.get_thread_count(-1)
-    print(f"\n{label}: {n} vertices, {len(edges)} edges, median of {repeats} runs")
+    print(f"\n{label}: {n} vertices, {len(src)} edges, median of {repeats} runs")
     print(f"  {'algorithm':<31} {'1 thread':>11} {f'{all_threads} threads':>11} {'speed-up':>9}")
     for name, run in ALGORITHMS:
-        one = median_seconds(lambda: run(graph, weighted, 1), repeats)
-        many = median_seconds(lambda: run(graph, weighted, -1), repeats)
+        one = median_seconds(lambda run=run: run(graph, weighted, 1), repeats)
+        many = median_seconds(lambda run=run: run(graph, weighted, -1), repeats)
         print(f"  {name:<31} {1000 * one:8.1f} ms {1000 * many:8.1f} ms {one / many:8.2f}x")
-    scipy_baseline(n, edges, weighted_edges, repeats)
+    scipy_baseline(n, src, dst, weights, repeats)
 
 
 def main():

@@ -1,5 +1,6 @@
 #include <pybind11/pybind11.h>
 
+#include "bindings/casters.hpp"
 #include "bindings/registration.hpp"
 
 // The module's entries, registered in the order Python lists them.
@@ -9,5 +10,5 @@ PYBIND11_MODULE(_veltrix, m) {
     register_graph(m);
     register_weighted_graph(m);
     register_thread_utilities(m);
-    register_algorithms(m);
+    register_kernels(m);
 }

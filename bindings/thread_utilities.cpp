@@ -1,5 +1,6 @@
 #include <pybind11/pybind11.h>
 
+#include "bindings/casters.hpp"
 #include "bindings/registration.hpp"
 #include "parallel/threads.hpp"
 

@@ -3,6 +3,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include "bindings/casters.hpp"
 #include "bindings/method.hpp"
 #include "bindings/registration.hpp"
 

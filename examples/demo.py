@@ -3,12 +3,9 @@
 import ctypes
 import sys
 import time
-from pathlib import Path
 
-import _veltrix as vx
-
-sys.path.insert(0, str(Path(__file__).resolve().parent))
-from generators import grid_edges, rmat_edges, with_weights  # noqa: E402
+import veltrix as vx
+from veltrix.generators import grid_edges, integer_weights, rmat_edges
 
 SCALE = 16
 EDGE_FACTOR = 8
@@ -20,6 +17,13 @@ def show(graph):
     sys.stdout.flush()
     graph.print_graph()
     _libc.fflush(None)
+
+
+def weighted_graph(n, src, dst):
+    """The edges with integer-valued weights 1..100."""
+    graph = vx.WeightedGraph(n)
+    graph.add_edges(list(zip(src.tolist(), dst.tolist(), integer_weights(len(src)).tolist())))
+    return graph
 
 
 def timed(name, run):
@@ -43,10 +47,9 @@ def main():
     small_graphs()
     n = 1 << SCALE
     print(f"\nGenerating an undirected scale-{SCALE} graph ({n} vertices, {EDGE_FACTOR * n} edges)...")
-    edges = rmat_edges(SCALE, EDGE_FACTOR)
-    graph = vx.Graph(n, edges)
-    weighted = vx.WeightedGraph(n)
-    weighted.add_edges(with_weights(edges))
+    src, dst = rmat_edges(SCALE, EDGE_FACTOR)
+    graph = vx.Graph(n, list(zip(src.tolist(), dst.tolist())))
+    weighted = weighted_graph(n, src, dst)
     print(f"Running every algorithm with {vx.get_thread_count(-1)} threads:")
 
     labels = timed("parallel_connected_components", lambda: vx.parallel_connected_components(graph))
@@ -70,8 +73,7 @@ def main():
     print(f"  triangles: {triangles}")
 
     side = 256
-    grid = vx.WeightedGraph(side * side)
-    grid.add_edges(with_weights(grid_edges(side, side)))
+    grid = weighted_graph(side * side, *grid_edges(side, side))
     print()
     corner = timed(f"parallel_dijkstra, {side}x{side} grid", lambda: vx.parallel_dijkstra(grid, 0))
     print(f"  distance from corner to corner: {corner[-1]:g}")

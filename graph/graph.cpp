@@ -5,6 +5,7 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "graph/bulk.hpp"
 #include "graph/input.hpp"
 
 namespace veltrix {
@@ -21,7 +22,7 @@ Graph::Graph(const AdjacencyLists& adjacency, bool directed)
 }
 
 Graph::Graph(int vertices, const EdgeList& edges, bool directed) : Graph(vertices, directed) {
-    for (const auto& [u, v] : edges) Graph::add_edge(u, v);
+    append_edges(edges);
 }
 
 Graph::~Graph() = default;
@@ -43,13 +44,29 @@ void Graph::add_edge(int u, int v) {
     if (!directed) adj[v].push_back(u);
 }
 
-void Graph::add_edges(const EdgeList& edges) {
-    for (const auto& [u, v] : edges) add_edge(u, v);
+void Graph::add_edges(const EdgeList& edges) { append_edges(edges); }
+
+void Graph::append_edges(const EdgeList& edges) {
+    const std::size_t valid = leading_valid_edges(edges, vertex_count);
+    const std::vector<std::size_t> entries = entries_per_list(edges, valid, vertex_count, directed);
+    make_room(adj, entries);
+    std::vector<int*> next(adj.size());
+    open_entries(adj, entries);
+    point_at_new_entries(adj, entries, next);
+    for (std::size_t i = 0; i < valid; ++i) {
+        const auto [u, v] = edges[i];
+        *next[u]++ = v;
+        if (!directed) *next[v]++ = u;
+    }
+    if (valid < edges.size()) throw_vertex_out_of_range();
 }
 
 void Graph::build_from_adj_matrix(const IntMatrix& matrix) {
     require_matrix_columns_in_range(matrix);
+    std::vector<std::size_t> entries(matrix.size());
+    for_each_matrix_edge(matrix, directed, [&](int from, int, int) { ++entries[from]; });
     AdjacencyLists rebuilt(matrix.size());
+    make_room(rebuilt, entries);
     for_each_matrix_edge(matrix, directed, [&](int from, int to, int) { rebuilt[from].push_back(to); });
     adj = std::move(rebuilt);
     vertex_count = static_cast<int>(adj.size());

@@ -37,15 +37,28 @@ public:
     int degree(int v) const;
     bool has_edge(int u, int v) const;
 
+    // Calls reading the graph at the moment. A reader may let other code run before it returns
+    // (from Python, a signal handler runs in the middle of an algorithm), and that code must not
+    // change the graph under it: the Python bindings refuse every change while this is not zero.
+    int readers() const { return reader_count; }
+    void begin_reading() const { ++reader_count; }
+    void end_reading() const { --reader_count; }
+
 protected:
     bool is_vertex(int v) const { return 0 <= v && v < vertex_count; }
     // Throws the "Vertex index out of range" error unless both ends are vertices.
     void require_edge_ends(int u, int v) const;
+    // Appends the edges in order up to the first one with an end outside the graph, then throws
+    // the "Vertex index out of range" error if there is such an edge.
+    void append_edges(const EdgeList& edges);
 
     int vertex_count;
     bool directed;
     bool mirrored;
     AdjacencyLists adj;
+
+private:
+    mutable int reader_count = 0;
 };
 
 }  // namespace veltrix

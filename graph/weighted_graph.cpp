@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "graph/bulk.hpp"
 #include "graph/input.hpp"
 
 namespace veltrix {
@@ -37,12 +38,37 @@ void WeightedGraph::add_edge(int u, int v, double weight) { append_edge(u, v, we
 
 void WeightedGraph::add_edge(int u, int v) { append_edge(u, v, 1.0); }
 
+template <class Edges, class WeightOf>
+void WeightedGraph::append_edges(const Edges& edges, WeightOf weight_of) {
+    const std::size_t valid = leading_valid_edges(edges, vertex_count);
+    const std::vector<std::size_t> entries = entries_per_list(edges, valid, vertex_count, directed);
+    // Everything that allocates comes first: both sets of lists must stay in step.
+    make_room(weighted_adj, entries);
+    make_room(adj, entries);
+    std::vector<WeightedEdge*> next(weighted_adj.size());
+    open_entries(weighted_adj, entries);
+    open_entries(adj, entries);
+    point_at_new_entries(weighted_adj, entries, next);
+    for (std::size_t i = 0; i < valid; ++i) {
+        const int u = std::get<0>(edges[i]), v = std::get<1>(edges[i]);
+        const double weight = weight_of(edges[i]);
+        *next[u]++ = {v, weight};
+        if (!directed) *next[v]++ = {u, weight};
+    }
+    // The neighbours follow list by list, a sequential copy rather than a second scattered write.
+    for (std::size_t u = 0; u < adj.size(); ++u) {
+        const std::size_t first = adj[u].size() - entries[u];
+        for (std::size_t k = first; k < adj[u].size(); ++k) adj[u][k] = weighted_adj[u][k].first;
+    }
+    if (valid < edges.size()) throw_vertex_out_of_range();
+}
+
 void WeightedGraph::add_edges(const WeightedEdgeList& edges) {
-    for (const auto& [u, v, weight] : edges) append_edge(u, v, weight);
+    append_edges(edges, [](const auto& edge) { return std::get<2>(edge); });
 }
 
 void WeightedGraph::add_edges(const EdgeList& edges) {
-    for (const auto& [u, v] : edges) append_edge(u, v, 1.0);
+    append_edges(edges, [](const auto&) { return 1.0; });
 }
 
 void WeightedGraph::install(WeightedLists lists) {
@@ -65,15 +91,20 @@ void WeightedGraph::build_from_adj_list(const WeightedLists& lists) {
 void WeightedGraph::build_from_adj_list(const AdjacencyLists& lists) {
     require_neighbours_in_range(lists);
     WeightedLists weighted(lists.size());
-    for (std::size_t u = 0; u < lists.size(); ++u)
+    for (std::size_t u = 0; u < lists.size(); ++u) {
+        weighted[u].reserve(lists[u].size());
         for (int v : lists[u]) weighted[u].emplace_back(v, 1.0);
+    }
     install(std::move(weighted));
 }
 
 template <class Value>
 void WeightedGraph::rebuild_from_matrix(const std::vector<std::vector<Value>>& matrix) {
     require_matrix_columns_in_range(matrix);
+    std::vector<std::size_t> entries(matrix.size());
+    for_each_matrix_edge(matrix, directed, [&](int from, int, Value) { ++entries[from]; });
     WeightedLists weighted(matrix.size());
+    make_room(weighted, entries);
     for_each_matrix_edge(matrix, directed, [&](int from, int to, Value x) {
         weighted[from].emplace_back(to, static_cast<double>(x));
     });

@@ -39,6 +39,10 @@ public:
 
 private:
     void append_edge(int u, int v, double weight);
+    // Appends the edges in order up to the first one with an end outside the graph, then throws
+    // the "Vertex index out of range" error if there is such an edge.
+    template <class Edges, class WeightOf>
+    void append_edges(const Edges& edges, WeightOf weight_of);
     template <class Value>
     void rebuild_from_matrix(const std::vector<std::vector<Value>>& matrix);
     // Replaces both sets of lists with `lists` and the neighbours they name.

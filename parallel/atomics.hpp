@@ -2,8 +2,9 @@
 
 // The atomic operations the kernels share. Plain arrays stay plain; each access that another
 // worker may make at the same time goes through one of these, so no kernel hand-writes its own
-// compare-and-swap loop. Every operation is relaxed: the passes of a team are ordered by the team
-// itself, and within a pass a kernel needs only atomicity of single entries.
+// compare-and-swap loop. Every operation but publish/take is relaxed: the passes of a team are
+// ordered by the team itself, and within a pass a kernel mostly needs only atomicity of single
+// entries.
 
 #include <atomic>
 
@@ -38,6 +39,18 @@ bool lower_to(T& entry, T value) {
     while (value < current)
         if (ref.compare_exchange_weak(current, value, std::memory_order_relaxed)) return true;
     return false;
+}
+
+// A per-entry hand-over inside a pass: publish(entry, value) after writing other data, and the
+// worker whose take(entry, empty) returns that value (leaving `empty` behind) sees those writes.
+template <class T>
+void publish(T& entry, T value) {
+    std::atomic_ref<T>(entry).store(value, std::memory_order_release);
+}
+
+template <class T>
+T take(T& entry, T empty) {
+    return std::atomic_ref<T>(entry).exchange(empty, std::memory_order_acquire);
 }
 
 // Raises a flag shared by the workers of a pass. Reading first keeps the flag's cache line from

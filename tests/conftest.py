@@ -24,3 +24,14 @@ def native_stdout():
         return proc.stdout
 
     return run
+
+
+# The suite also runs against an extension built with AddressSanitizer, preloaded into Python.
+UNDER_ASAN = "libasan" in os.environ.get("LD_PRELOAD", "")
+
+
+def pytest_addoption(parser):
+    parser.addoption("--fuzz-seconds", default=os.environ.get("VELTRIX_FUZZ_SECONDS", "60"),
+                     help="time spent on random programs by test_fuzz.py (default 60)")
+    parser.addoption("--fuzz-seed", default=os.environ.get("VELTRIX_FUZZ_SEED", "1"),
+                     help="seed of the random programs (default 1)")

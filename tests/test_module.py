@@ -1,5 +1,7 @@
+import difflib
 import importlib
 import sys
+from pathlib import Path
 
 import _veltrix
 
@@ -57,3 +59,31 @@ def test_signatures():
         f"4. __init__(self: _veltrix.Graph, vertices: {INT}, edges: collections.abc.Sequence[tuple[{INT}, "
         f"{INT}]], directed: bool = False) -> None",
     ]
+
+
+def registered_text():
+    """Every docstring of the module, its classes and their attributes, in registration order."""
+    lines = []
+    for name, entry in vars(_veltrix).items():
+        if name.startswith("__"):
+            continue
+        members = [(name, entry)]
+        if isinstance(entry, type):
+            members += [(f"{name}.{n}", m) for n, m in vars(entry).items()
+                        if (not n.startswith("__") or n == "__init__") and n != "_pybind11_conduit_v1_"]
+        for member, obj in members:
+            lines += [f"## {member}", *(obj.__doc__ or "").splitlines()]
+    return lines
+
+
+def test_signature_text_is_unchanged():
+    """The text comes from pybind11, whose releases may change it: a difference names the release."""
+    from veltrix._build_info import PYBIND11_VERSION
+
+    expected = (Path(__file__).parent / "signatures.txt").read_text().splitlines()
+    actual = registered_text()
+    diff = "\n".join(difflib.unified_diff(expected, actual, "signatures.txt", "built module", lineterm=""))
+    assert actual == expected, (
+        f"The registered signature text differs from tests/signatures.txt in a module built with "
+        f"pybind11 {PYBIND11_VERSION}; the build requirement pins the release series whose text it is.\n{diff}"
+    )

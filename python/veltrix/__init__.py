@@ -18,6 +18,9 @@ from _veltrix import (
     parallel_pagerank_bfs,
     triangle_count_parallel,
 )
+from veltrix.arrays import MAX_VERTICES, from_edges, from_scipy
+from veltrix.nx.graph import from_networkx, to_networkx
+from veltrix.readers import read_edgelist, read_mtx
 
 __all__ = [
     "Graph",
@@ -32,4 +35,11 @@ __all__ = [
     "parallel_pagerank",
     "parallel_pagerank_bfs",
     "triangle_count_parallel",
+    "MAX_VERTICES",
+    "from_edges",
+    "from_scipy",
+    "from_networkx",
+    "to_networkx",
+    "read_edgelist",
+    "read_mtx",
 ]

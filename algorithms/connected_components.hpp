@@ -1,0 +1,14 @@
+#pragma once
+
+#include <vector>
+
+#include "graph/graph.hpp"
+#include "parallel/team.hpp"
+
+namespace veltrix {
+
+// Label of every vertex: the smallest vertex of its component, edge direction ignored (weakly
+// connected components of a directed graph). The labels do not depend on `workers`.
+std::vector<int> connected_components(const Graph& graph, int workers, Interrupt* interrupt = nullptr);
+
+}  // namespace veltrix

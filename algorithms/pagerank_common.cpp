@@ -1,0 +1,126 @@
+#include "algorithms/pagerank_common.hpp"
+
+#include <algorithm>
+
+
+namespace veltrix::pagerank {
+
+long long iteration_work(const AdjacencyLists& adj) {
+    long long work = static_cast<long long>(adj.size());
+    for (const auto& list : adj) work += static_cast<long long>(list.size());
+    return work;
+}
+
+namespace {
+
+constexpr long long kWorkPerRange = 1 << 12;
+constexpr int kRangesPerWorker = 8;
+constexpr long long kBucketEdges = 1 << 15;
+
+// Consecutive blocks of sources, about equal in vertices plus out-edges, several per worker so that
+// hub vertices do not load one worker alone.
+std::vector<int> source_blocks(const AdjacencyLists& adj, long long work, int team_size) {
+    const int n = static_cast<int>(adj.size());
+    const long long parts = team_size == 1 ? 1 : static_cast<long long>(kRangesPerWorker) * team_size;
+    std::vector<int> bounds{0};
+    long long done = 0;
+    for (int u = 0; u < n; ++u) {
+        done += 1 + static_cast<long long>(adj[u].size());
+        if (done * parts >= work * static_cast<long long>(bounds.size()) && u + 1 < n) bounds.push_back(u + 1);
+    }
+    bounds.push_back(n);
+    return bounds;
+}
+
+}  // namespace
+
+// A transpose in two scatters, so that neither writes all over a large array. The targets are
+// cut into buckets of 2^shift consecutive vertices, each holding about kBucketEdges in-edges.
+// First every block of sources copies its edges as (target, source) pairs into the buckets' runs
+// of a staging array; then each bucket, small enough to stay in cache, counts its targets'
+// in-edges and places its sources. Blocks write their runs in block order and each block visits
+// its sources in ascending order, so every target's sources come out ascending. No two tasks
+// write the same entry, so nothing needs an atomic.
+InEdges in_edges(const AdjacencyLists& adj, long long work, Team& team) {
+    const int n = static_cast<int>(adj.size());
+    const std::vector<int> block_bounds = source_blocks(adj, work, team.size());
+    const int blocks = static_cast<int>(block_bounds.size()) - 1;
+    const double per_target = static_cast<double>(work - n) / n;
+    int shift = 0;
+    while ((1LL << (shift + 1)) <= n && per_target * static_cast<double>(1LL << (shift + 1)) <= kBucketEdges) ++shift;
+    const int buckets = ((n - 1) >> shift) + 1;
+    const auto cell = [buckets](int b, int k) { return static_cast<std::size_t>(b) * buckets + k; };
+
+    InEdges in{std::vector<std::size_t>(static_cast<std::size_t>(n) + 1), nullptr, std::vector<double>(n), {}};
+    std::vector<std::size_t> cursor(static_cast<std::size_t>(blocks) * buckets, 0);
+    std::vector<std::vector<int>> dangling(blocks);
+    team.run(blocks, [&](int b, int) {
+        for (int u = block_bounds[b]; u < block_bounds[b + 1]; ++u) {
+            in.degree[u] = static_cast<double>(adj[u].size());
+            if (adj[u].empty()) dangling[b].push_back(u);
+            for (int v : adj[u]) ++cursor[cell(b, v >> shift)];
+        }
+    });
+
+    std::vector<std::size_t> bucket_start(static_cast<std::size_t>(buckets) + 1);
+    std::size_t next = 0;
+    for (int k = 0; k < buckets; ++k) {
+        bucket_start[k] = next;
+        for (int b = 0; b < blocks; ++b) next += std::exchange(cursor[cell(b, k)], next);
+    }
+    bucket_start[buckets] = next;
+
+    struct Edge {
+        int target;
+        int source;
+    };
+    const auto staged = std::make_unique_for_overwrite<Edge[]>(next);
+    team.run(blocks, [&](int b, int) {
+        for (int u = block_bounds[b]; u < block_bounds[b + 1]; ++u)
+            for (int v : adj[u]) staged[cursor[cell(b, v >> shift)]++] = {v, u};
+    });
+
+    in.sources = std::make_unique_for_overwrite<int[]>(next);
+    std::vector<std::vector<std::size_t>> place(team.size(), std::vector<std::size_t>(std::size_t{1} << shift));
+    team.run(buckets, [&](int k, int worker) {
+        const int first = k << shift;
+        const int last = std::min(n, first + (1 << shift));
+        std::vector<std::size_t>& at = place[worker];
+        std::fill(at.begin(), at.begin() + (last - first), 0);
+        for (std::size_t e = bucket_start[k]; e < bucket_start[k + 1]; ++e) ++at[staged[e].target - first];
+        std::size_t position = bucket_start[k];
+        for (int v = first; v < last; ++v) {
+            in.offsets[v] = position;
+            position += std::exchange(at[v - first], position);
+        }
+        for (std::size_t e = bucket_start[k]; e < bucket_start[k + 1]; ++e)
+            in.sources[at[staged[e].target - first]++] = staged[e].source;
+    });
+    in.offsets[n] = next;
+    for (const auto& part : dangling) in.dangling.insert(in.dangling.end(), part.begin(), part.end());
+    return in;
+}
+
+std::vector<int> balanced_ranges(const InEdges& in, int team_size) {
+    const int n = static_cast<int>(in.degree.size());
+    const auto work_before = [&](int v) { return static_cast<long long>(v) + static_cast<long long>(in.offsets[v]); };
+    const long long total = work_before(n);
+    const long long ranges =
+        team_size == 1 ? 1 : std::clamp(total / kWorkPerRange, 1LL, static_cast<long long>(kRangesPerWorker) * team_size);
+    std::vector<int> bounds{0};
+    for (long long r = 1; r < ranges; ++r) {
+        // The first vertex whose preceding work reaches the r-th share.
+        int low = bounds.back(), high = n;
+        const long long target = total * r / ranges;
+        while (low < high) {
+            const int mid = low + (high - low) / 2;
+            if (work_before(mid) < target) low = mid + 1;
+            else high = mid;
+        }
+        if (low > bounds.back() && low < n) bounds.push_back(low);
+    }
+    bounds.push_back(n);
+    return bounds;
+}
+
+}  // namespace veltrix::pagerank

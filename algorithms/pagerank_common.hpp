@@ -1,0 +1,105 @@
+#pragma once
+
+// Pieces shared by the gathering and the scattering PageRank: the argument checks, the per-vertex
+// formula, the compressed in-edge view and the power iteration that runs on it.
+//
+// Both variants are one loop of synchronous power iterations. Every iteration sums, for each
+// vertex i, the shares score[u] / out-degree(u) of its in-neighbours u; the variants differ only in
+// how that sum is grouped, so each passes its own `Sum` to power_iteration. The sums read the
+// in-edges sorted by source, so each is made by one worker in a fixed order and the bits do not
+// depend on which worker, or how many, made it.
+
+#include <cstddef>
+#include <memory>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+#include "graph/graph.hpp"
+#include "parallel/team.hpp"
+#include "parallel/threads.hpp"
+
+namespace veltrix::pagerank {
+
+// Both checks run before any storage is allocated; iterations are checked first. A NaN damping
+// is refused too: it would turn every score into NaN.
+inline void require_valid_arguments(int iterations, double damping) {
+    if (iterations <= 0) throw std::invalid_argument("iterations must be positive");
+    if (!(damping > 0.0 && damping < 1.0)) throw std::invalid_argument("damping must be in (0,1)");
+}
+
+// The constants of one iteration: the damping, the dangling mass spread over every vertex (D / n)
+// and the teleport share ((1 - d) / n).
+struct Step {
+    double damping;
+    double dangling_share;
+    double teleport;
+
+    // d * (D / n + gathered) + (1 - d) / n, evaluated in exactly this order so that both variants
+    // and every worker count round alike.
+    double score(double gathered) const {
+        double q = dangling_share;
+        q = q + gathered;
+        q = q * damping;
+        q = q + teleport;
+        return q;
+    }
+};
+
+// The graph's edges seen from their targets, built once per call: the sources of v's in-edges are
+// sources[offsets[v] .. offsets[v + 1]), ascending, one entry per occurrence of v in a list.
+struct InEdges {
+    std::vector<std::size_t> offsets;
+    std::unique_ptr<int[]> sources;
+    std::vector<double> degree;  // out-degree of every vertex, repeats and self-loops counted
+    std::vector<int> dangling;   // the vertices without out-edges, ascending
+};
+
+// `work` is iteration_work(adj).
+InEdges in_edges(const AdjacencyLists& adj, long long work, Team& team);
+
+// Vertex ranges [bounds[r], bounds[r + 1]) of about equal work (vertices plus in-edges), enough of
+// them for the team to balance hub vertices, and one when the team is a single worker.
+std::vector<int> balanced_ranges(const InEdges& in, int team_size);
+
+// Every list entry plus every vertex: the work of one iteration, which sizes the team.
+long long iteration_work(const AdjacencyLists& adj);
+
+// Runs `iterations` power iterations from 1 / n everywhere. sum(in, share, i) must return the
+// gathered S_i of vertex i from the current shares; the dangling mass D is summed in ascending
+// vertex order from 0.0 between the passes.
+template <class Sum>
+std::vector<double> power_iteration(const Graph& graph, int iterations, double damping, int workers,
+                                    Interrupt* interrupt, Sum sum) {
+    const int n = graph.vertices();
+    if (n == 0) return {};
+    require_valid_arguments(iterations, damping);
+    const AdjacencyLists& adj = graph.get_adj();
+    const long long work = iteration_work(adj);
+    Team team(workers_for(work, workers), interrupt);
+    const InEdges in = in_edges(adj, work, team);
+    const std::vector<int> bounds = balanced_ranges(in, team.size());
+    const int ranges = static_cast<int>(bounds.size()) - 1;
+    const double count = static_cast<double>(n);
+
+    std::vector<double> score(n, 1.0 / count), next(n), share(n), next_share(n);
+    team.for_each(0, n, [&](int u) { share[u] = in.degree[u] > 0.0 ? score[u] / in.degree[u] : 0.0; });
+
+    for (int iteration = 0; iteration < iterations; ++iteration) {
+        double mass = 0.0;
+        for (int u : in.dangling) mass += score[u];
+        const Step step{damping, mass / count, (1.0 - damping) / count};
+        team.run(ranges, [&](int r, int) {
+            for (int i = bounds[r]; i < bounds[r + 1]; ++i) {
+                const double q = step.score(sum(in, share, i));
+                next[i] = q;
+                next_share[i] = in.degree[i] > 0.0 ? q / in.degree[i] : 0.0;
+            }
+        });
+        std::swap(score, next);
+        std::swap(share, next_share);
+    }
+    return score;
+}
+
+}  // namespace veltrix::pagerank

@@ -1,0 +1,23 @@
+// Gathering PageRank: power iteration in pull form. Vertex i's new score is
+//   d * (D / n + sum of score[u] / out-degree(u) over in-neighbours u) + (1 - d) / n,
+// where D is the mass of the vertices without out-edges, spread evenly over all vertices. The sum
+// runs over i's in-edges in ascending source order from 0.0.
+
+#include "algorithms/pagerank_gather.hpp"
+
+#include "algorithms/pagerank_common.hpp"
+
+namespace veltrix {
+
+std::vector<double> pagerank_gather(const Graph& graph, int iterations, double damping, int workers,
+                                    Interrupt* interrupt) {
+    return pagerank::power_iteration(graph, iterations, damping, workers, interrupt,
+                                     [](const pagerank::InEdges& in, const std::vector<double>& share, int i) {
+                                         double gathered = 0.0;
+                                         for (std::size_t k = in.offsets[i]; k < in.offsets[i + 1]; ++k)
+                                             gathered = gathered + share[in.sources[k]];
+                                         return gathered;
+                                     });
+}
+
+}  // namespace veltrix

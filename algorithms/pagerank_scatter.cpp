@@ -1,0 +1,38 @@
+// Scattering PageRank, computed from the target side. Slot t's accumulator entry for vertex i is
+// the sum, from 0.0, of the shares i receives from the sources of block t, in ascending source
+// order; since i's in-edges are sorted by source, those sources form one run of i's in-edge list.
+// So each vertex sums its in-edges run by run and adds the run totals in slot order, which is
+// exactly what the slots' private accumulators and their slot-order combination produce, with no
+// accumulator arrays, no zeroing, and the work balanced over the team however the edges fall into
+// the blocks. A slot without sources for i contributes 0.0, and adding 0.0 to a non-negative sum
+// changes no bit, so empty runs are skipped.
+
+#include "algorithms/pagerank_scatter.hpp"
+
+#include "algorithms/pagerank_common.hpp"
+#include "parallel/threads.hpp"
+
+namespace veltrix {
+
+std::vector<double> pagerank_scatter(const Graph& graph, int iterations, double damping, int workers,
+                                     Interrupt* interrupt) {
+    const long long block = chunk_length(graph.vertices(), workers);  // slot_block's block length
+    return pagerank::power_iteration(
+        graph, iterations, damping, workers, interrupt,
+        [block](const pagerank::InEdges& in, const std::vector<double>& share, int i) {
+            double gathered = 0.0, run = 0.0;
+            long long run_end = block;
+            for (std::size_t k = in.offsets[i]; k < in.offsets[i + 1]; ++k) {
+                const int u = in.sources[k];
+                if (u >= run_end) {
+                    gathered = gathered + run;
+                    run = 0.0;
+                    run_end = (u / block + 1) * block;
+                }
+                run = run + share[u];
+            }
+            return gathered + run;
+        });
+}
+
+}  // namespace veltrix

@@ -1,0 +1,188 @@
+// Single-source shortest distances, the least fixpoint of d[v] = min(d[v], d[u] + w(u, v)) from
+// d = 1e18 everywhere but d[source] = 0, with strictly lower updates only.
+//
+// While every weight met is >= 0 or NaN, a label-setting method reaches that fixpoint: adding a
+// non-negative double never lowers a value (rounding is monotone), so every distance is final
+// once it is the smallest one left. Large graphs use delta-stepping (U. Meyer and P. Sanders,
+// "Delta-stepping: a parallelizable shortest path algorithm", J. Algorithms 49, 2003): buckets of
+// distance width delta, each bucket relaxed in parallel by the team with a per-worker bucket array,
+// and a worker drains a small refill of the current bucket itself before the next pass ("bucket
+// fusion"). On one worker the same buckets beat a binary heap, small graphs and grids included;
+// the heap (Dijkstra) remains for weights so spread out that the buckets would not fit.
+//
+// Weights are checked only where they are read: the label-setting methods scan the edges of every
+// reached vertex, and no others matter. The first negative weight (-inf included) sends the call
+// to relaxation passes over every vertex (the Bellman-Ford scheme), which stop after a pass that
+// lowers nothing or after n - 1 passes; with a reachable negative cycle the result is whatever the
+// passes reach.
+
+#include "algorithms/shortest_distances.hpp"
+
+#include <algorithm>
+#include <atomic>
+#include <cstddef>
+#include <limits>
+#include <utility>
+
+#include "graph/input.hpp"
+#include "parallel/atomics.hpp"
+#include "parallel/threads.hpp"
+
+namespace veltrix {
+
+namespace {
+
+constexpr double kUnreached = 1e18;
+constexpr double kMaxBuckets = 1 << 18;   // beyond this, delta-stepping gives way to the heap
+constexpr std::size_t kFusion = 1024;      // a refill of the current bucket this small stays local
+constexpr int kWeightSamples = 256;
+
+enum class Outcome { settled, negative_weight, too_far };
+
+void restart(std::vector<double>& distance, int source) {
+    std::fill(distance.begin(), distance.end(), kUnreached);
+    distance[source] = 0.0;
+}
+
+Outcome heap_distances(const WeightedLists& lists, int source, std::vector<double>& distance) {
+    using Entry = std::pair<double, int>;
+    const auto later = [](const Entry& a, const Entry& b) { return a.first > b.first; };
+    std::vector<Entry> heap{{0.0, source}};
+    while (!heap.empty()) {
+        std::pop_heap(heap.begin(), heap.end(), later);
+        const auto [d, u] = heap.back();
+        heap.pop_back();
+        if (d > distance[u]) continue;  // superseded by a later, lower entry
+        for (const auto& [v, weight] : lists[u]) {
+            if (weight < 0.0) return Outcome::negative_weight;
+            const double candidate = d + weight;
+            if (!(candidate < distance[v])) continue;
+            distance[v] = candidate;
+            heap.emplace_back(candidate, v);
+            std::push_heap(heap.begin(), heap.end(), later);
+        }
+    }
+    return Outcome::settled;
+}
+
+// A bucket width of a few typical weights over the average degree: wide enough for passes with
+// plenty of work, narrow enough that little is relaxed before its distance is final. The weights
+// are sampled from lists spread over the graph; NaN, infinite and negative ones tell nothing.
+double bucket_width(const WeightedLists& lists, long long entries) {
+    const int n = static_cast<int>(lists.size());
+    double sum = 0.0;
+    int count = 0;
+    for (int s = 0; s < kWeightSamples; ++s) {
+        const auto& list = lists[static_cast<long long>(n) * s / kWeightSamples];
+        if (list.empty()) continue;
+        const double weight = list.front().second;
+        if (weight >= 0.0 && weight < std::numeric_limits<double>::infinity()) sum += weight, ++count;
+    }
+    const double mean = count > 0 && sum > 0.0 ? sum / count : 1.0;
+    const double degree = std::max(1.0, static_cast<double>(entries) / n);
+    return std::max(mean * 2.0 / degree, std::numeric_limits<double>::min());
+}
+
+Outcome delta_stepping(const WeightedLists& lists, int source, double delta, Team& team, std::vector<double>& distance) {
+    std::vector<std::vector<std::vector<int>>> buckets(team.size());
+    std::vector<std::vector<int>> batch(team.size());
+    std::vector<int> frontier{source};
+    std::size_t current = 0;
+    std::atomic<bool> negative{false}, too_far{false};
+
+    auto relax = [&](int u, int worker) {
+        const double d = load(distance[u]);
+        if (d / delta < static_cast<double>(current)) return;  // settled in an earlier bucket
+        for (const auto& [v, weight] : lists[u]) {
+            if (weight < 0.0) return raise_flag(negative);
+            const double candidate = d + weight;
+            if (!lower_to(distance[v], candidate)) continue;
+            const double bucket = candidate / delta;
+            if (bucket >= kMaxBuckets) return raise_flag(too_far);
+            auto& mine = buckets[worker];
+            const auto b = static_cast<std::size_t>(bucket);
+            if (mine.size() <= b) mine.resize(b + 1);
+            mine[b].push_back(v);
+        }
+    };
+
+    for (;;) {
+        team.for_chunks(0, static_cast<int>(frontier.size()), team.grain_for(static_cast<long long>(frontier.size())),
+                        [&](int first, int last, int worker) {
+                            for (int i = first; i < last; ++i) relax(frontier[i], worker);
+                            auto& mine = buckets[worker];
+                            while (current < mine.size() && !mine[current].empty() &&
+                                   mine[current].size() < kFusion && !team.stopping()) {
+                                std::swap(batch[worker], mine[current]);
+                                for (int u : batch[worker]) relax(u, worker);
+                                batch[worker].clear();
+                            }
+                        });
+        if (negative.load()) return Outcome::negative_weight;
+        if (too_far.load()) return Outcome::too_far;
+
+        std::size_t next = std::numeric_limits<std::size_t>::max();
+        for (const auto& mine : buckets)
+            for (std::size_t b = current; b < mine.size() && b < next; ++b)
+                if (!mine[b].empty()) next = b;
+        if (next == std::numeric_limits<std::size_t>::max()) return Outcome::settled;
+        current = next;
+        frontier.clear();
+        for (auto& mine : buckets)
+            if (current < mine.size()) {
+                frontier.insert(frontier.end(), mine[current].begin(), mine[current].end());
+                mine[current].clear();
+            }
+    }
+}
+
+// Passes over every vertex until one lowers nothing or n - 1 have run. A vertex is relaxed only
+// when its distance has been lowered since its previous relaxation (the source counts as lowered
+// once): any other vertex would offer every target the same candidate as before, which can no
+// longer lower it. A lowered value is visible to the rest of the same pass.
+void relaxation_passes(const WeightedLists& lists, int source, Team& team, std::vector<double>& distance) {
+    const int n = static_cast<int>(lists.size());
+    std::vector<unsigned char> lowered(n, 0);
+    lowered[source] = 1;
+    std::atomic<bool> changed{true};
+    for (int passes = 0; passes < n - 1 && changed.load(); ++passes) {
+        changed.store(false);
+        team.for_each(0, n, [&](int u) {
+            if (!take(lowered[u], static_cast<unsigned char>(0))) return;
+            for (const auto& [v, weight] : lists[u]) {
+                // Read afresh for every edge: another worker, or a self-loop, may have lowered it.
+                if (!lower_to(distance[v], load(distance[u]) + weight)) continue;
+                publish(lowered[v], static_cast<unsigned char>(1));
+                raise_flag(changed);
+            }
+        });
+    }
+}
+
+}  // namespace
+
+std::vector<double> shortest_distances(const WeightedGraph& graph, int source, int workers, Interrupt* interrupt) {
+    const int n = graph.vertices();
+    require_vertex(source, n);
+    const WeightedLists& lists = graph.get_adj();
+    std::vector<double> distance(n, kUnreached);
+    distance[source] = 0.0;
+    if (n - 1 <= 0) return distance;
+
+    long long entries = 0;
+    for (const auto& list : lists) entries += static_cast<long long>(list.size());
+    Team team(workers_for(n + entries, workers), interrupt);
+
+    Outcome outcome = delta_stepping(lists, source, bucket_width(lists, entries), team, distance);
+    if (outcome == Outcome::too_far) {
+        restart(distance, source);
+        outcome = heap_distances(lists, source, distance);
+    }
+    if (outcome == Outcome::negative_weight) {
+        restart(distance, source);
+        relaxation_passes(lists, source, team, distance);
+    }
+    return distance;
+}
+
+}  // namespace veltrix

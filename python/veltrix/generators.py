@@ -1,0 +1,146 @@
+"""Seeded synthetic graphs as numpy edge arrays, for examples, tests and benchmarks.
+
+Every generator returns ``(src, dst)``: two int64 arrays of equal length, one entry per edge.
+The same arguments and seed always give the same arrays. Nothing is deduplicated: repeated
+edges and self-loops stay as drawn, which is what a benchmark of multigraph input wants.
+"""
+
+from __future__ import annotations
+
+import numpy as np
+import numpy.typing as npt
+
+__all__ = ["RMAT_PROBABILITIES", "grid_edges", "integer_weights", "rmat_edges", "uniform_edges"]
+
+EdgeArrays = tuple[npt.NDArray[np.int64], npt.NDArray[np.int64]]
+
+#: Quadrant probabilities (top-left, top-right, bottom-left, bottom-right) of the recursive
+#: matrix model: a few hub vertices with very high degree and a long tail of small ones.
+RMAT_PROBABILITIES: tuple[float, float, float, float] = (0.57, 0.19, 0.19, 0.05)
+
+
+def _edge_count(scale: int, edge_factor: int) -> int:
+    if scale < 0 or scale > 31:
+        raise ValueError(f"scale must be in [0, 31], got {scale}")
+    if edge_factor < 0:
+        raise ValueError(f"edge_factor must be non-negative, got {edge_factor}")
+    return edge_factor << scale
+
+
+def rmat_edges(
+    scale: int,
+    edge_factor: int = 16,
+    *,
+    seed: int = 1,
+    probabilities: tuple[float, float, float, float] = RMAT_PROBABILITIES,
+) -> EdgeArrays:
+    """Recursive-matrix (R-MAT) edges over ``2**scale`` vertices.
+
+    Each edge descends ``scale`` levels of the adjacency matrix, picking one quadrant per level
+    with the given probabilities; one bit of the row and one of the column are fixed per level,
+    most significant first, so low vertex numbers become the hubs.
+
+    Parameters
+    ----------
+    scale : int
+        Base-2 logarithm of the vertex count, 0 to 31.
+    edge_factor : int, optional
+        Edges per vertex; ``edge_factor * 2**scale`` edges are drawn. Default 16.
+    seed : int, optional
+        Seed of the random generator. Default 1.
+    probabilities : tuple of four floats, optional
+        Quadrant probabilities a, b, c, d (top-left, top-right, bottom-left, bottom-right);
+        they must be non-negative and sum to 1. Default (0.57, 0.19, 0.19, 0.05).
+
+    Returns
+    -------
+    src, dst : numpy.ndarray of int64
+        The edges' endpoints; repeats and self-loops are kept.
+    """
+    count = _edge_count(scale, edge_factor)
+    a, b, c, d = probabilities
+    if min(probabilities) < 0 or abs(a + b + c + d - 1.0) > 1e-9:
+        raise ValueError(f"probabilities must be non-negative and sum to 1, got {probabilities}")
+    rng = np.random.default_rng(seed)
+    src = np.zeros(count, dtype=np.int64)
+    dst = np.zeros(count, dtype=np.int64)
+    for _ in range(scale):
+        draw = rng.random(count)
+        lower_half = draw >= a + b
+        right_half = ((draw >= a) & ~lower_half) | (draw >= a + b + c)
+        src = (src << 1) | lower_half
+        dst = (dst << 1) | right_half
+    return src, dst
+
+
+def uniform_edges(scale: int, edge_factor: int = 16, *, seed: int = 1) -> EdgeArrays:
+    """Edges with both endpoints drawn uniformly over ``2**scale`` vertices.
+
+    Parameters
+    ----------
+    scale : int
+        Base-2 logarithm of the vertex count, 0 to 31.
+    edge_factor : int, optional
+        Edges per vertex; ``edge_factor * 2**scale`` edges are drawn. Default 16.
+    seed : int, optional
+        Seed of the random generator. Default 1.
+
+    Returns
+    -------
+    src, dst : numpy.ndarray of int64
+        The edges' endpoints; repeats and self-loops are kept.
+    """
+    count = _edge_count(scale, edge_factor)
+    rng = np.random.default_rng(seed)
+    n = 1 << scale
+    return rng.integers(0, n, size=count, dtype=np.int64), rng.integers(0, n, size=count, dtype=np.int64)
+
+
+def grid_edges(rows: int, columns: int) -> EdgeArrays:
+    """The edges of a ``rows`` x ``columns`` lattice, vertices numbered row by row.
+
+    Each cell is joined to its right neighbour and to its lower neighbour, so the graph has
+    ``rows * (columns - 1) + (rows - 1) * columns`` edges and a diameter of
+    ``rows + columns - 2``.
+
+    Parameters
+    ----------
+    rows, columns : int
+        Size of the lattice; both non-negative.
+
+    Returns
+    -------
+    src, dst : numpy.ndarray of int64
+        All rightward edges in vertex order, then all downward edges in vertex order.
+    """
+    if rows < 0 or columns < 0:
+        raise ValueError(f"grid size must be non-negative, got {rows}x{columns}")
+    cells = np.arange(rows * columns, dtype=np.int64).reshape(rows, columns)
+    right = cells[:, :-1].ravel()
+    down = cells[:-1, :].ravel()
+    return np.concatenate([right, down]), np.concatenate([right + 1, down + columns])
+
+
+def integer_weights(count: int, *, low: int = 1, high: int = 100, seed: int = 1) -> npt.NDArray[np.float64]:
+    """Integer-valued edge weights drawn uniformly from ``[low, high]``, as float64.
+
+    Whole numbers keep shortest-path sums exact in double arithmetic, so any two correct
+    implementations agree bit for bit.
+
+    Parameters
+    ----------
+    count : int
+        Number of weights.
+    low, high : int, optional
+        Inclusive bounds. Default 1 and 100.
+    seed : int, optional
+        Seed of the random generator. Default 1.
+
+    Returns
+    -------
+    numpy.ndarray of float64
+    """
+    if low > high:
+        raise ValueError(f"low must not exceed high, got {low} > {high}")
+    rng = np.random.default_rng(seed)
+    return rng.integers(low, high + 1, size=count).astype(np.float64)

@@ -1,0 +1,96 @@
+// Component labels against a serial union-find, for every worker count and again and again (races
+// show up as labels that vary): random graphs, lists that hold an edge at one end only, and long
+// chains whose smallest vertex sits at the far end.
+
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "algorithms/connected_components.hpp"
+#include "check.hpp"
+#include "random_graph.hpp"
+#include "reference/connected_components.hpp"
+
+namespace {
+
+using namespace veltrix;
+
+constexpr int kRuns = 4;
+
+struct StopAtOnce final : Interrupt {
+    void check() override { throw std::runtime_error("stopped"); }
+};
+
+void same_as_reference(const Graph& graph, const std::string& name, int runs = kRuns) {
+    check::context() = name;
+    const std::vector<int> expected = reference::connected_components(graph.get_adj());
+    for (int workers : testing::kWorkers)
+        for (int run = 0; run < runs; ++run) CHECK(connected_components(graph, workers) == expected);
+}
+
+// Undirected lists installed whole need not mirror each other: a big component whose vertices
+// each hold edges to others of it, and many small stars whose edges stand only in the list of a
+// vertex of that component, which a sweep that skipped the component would miss.
+Graph one_sided_lists(int n) {
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> member(0, n / 2 - 1);
+    AdjacencyLists lists(n);
+    for (int u = 1; u < n / 2; ++u) {
+        lists[u].push_back(u - 1);
+        for (int i = 0; i < 6; ++i) lists[u].push_back(member(random));
+    }
+    for (int u = n / 2; u + 2 < n; u += 4) {
+        std::vector<int>& list = lists[member(random)];
+        list.insert(list.end(), {u, u + 1, u + 2});
+    }
+    return Graph(lists, false);
+}
+
+// A path numbered downwards and a grid, each with its smallest vertex reached last.
+Graph reversed_path(int n) {
+    EdgeList edges;
+    for (int u = n - 1; u > 0; --u) edges.emplace_back(u, u - 1);
+    return Graph(n, edges, true);
+}
+
+Graph grid(int side) {
+    EdgeList edges;
+    for (int r = 0; r < side; ++r)
+        for (int c = 0; c < side; ++c) {
+            const int v = r * side + c;
+            if (c + 1 < side) edges.emplace_back(v + 1, v);
+            if (r + 1 < side) edges.emplace_back(v + side, v);
+        }
+    return Graph(side * side, edges, true);
+}
+
+void stops_when_interrupted(const Graph& graph) {
+    for (int workers : {1, 2}) {
+        StopAtOnce interrupt;
+        std::string message;
+        try {
+            connected_components(graph, workers, &interrupt);
+        } catch (const std::runtime_error& error) {
+            message = error.what();
+        }
+        CHECK_EQ(message, std::string("stopped"));
+    }
+}
+
+}  // namespace
+
+int main() {
+    unsigned seed = 1;
+    for (const testing::Case& c : testing::kCases) same_as_reference(testing::random_graph(c, seed++), c.name());
+    same_as_reference(Graph(), "no vertices");
+    same_as_reference(Graph(5000, false), "no edges");
+    // Big enough that the kernel puts two workers or more on them.
+    same_as_reference(testing::random_graph({1 << 16, 1 << 19, false}, seed++), "big undirected", 2);
+    same_as_reference(testing::random_graph({1 << 16, 1 << 20, true}, seed++), "big directed", 2);
+    same_as_reference(one_sided_lists(1 << 18), "one-sided lists", 2);
+    same_as_reference(reversed_path(50000), "reversed path");
+    same_as_reference(grid(200), "grid");
+    stops_when_interrupted(grid(200));
+    return check::report();
+}

@@ -1,0 +1,81 @@
+// Triangle totals against the definition counted serially, for every worker count and again and
+// again: random graphs, hub-heavy graphs whose short lists are galloped through long ones, and
+// small cases whose repeated edges pin the multiplicity rule.
+
+#include <cstdint>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "algorithms/triangle_count.hpp"
+#include "check.hpp"
+#include "random_graph.hpp"
+#include "reference/triangle_count.hpp"
+
+namespace {
+
+using namespace veltrix;
+
+constexpr int kRuns = 2;
+
+struct StopAtOnce final : Interrupt {
+    void check() override { throw std::runtime_error("stopped"); }
+};
+
+void same_as_reference(const Graph& graph, const std::string& name) {
+    check::context() = name;
+    const std::int64_t expected = reference::triangle_count(graph.get_adj());
+    for (int workers : testing::kWorkers)
+        for (int run = 0; run < kRuns; ++run) CHECK_EQ(triangle_count(graph, workers), expected);
+}
+
+// Both ends drawn towards low vertex numbers, so a few hubs hold most edges and most triangles,
+// with repeats and self-loops among them.
+Graph hubs(int n, int m, bool directed, unsigned seed) {
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<long long> draw(0, n - 1);
+    auto skewed = [&] { return static_cast<int>(draw(random) * draw(random) / n); };
+    EdgeList edges;
+    for (int i = 0; i < m; ++i) edges.emplace_back(skewed(), skewed());
+    return Graph(n, edges, directed);
+}
+
+void counts(const EdgeList& edges, bool directed, std::int64_t expected) {
+    const Graph graph(5, edges, directed);
+    check::context() = "small edge list";
+    for (int workers : testing::kWorkers) CHECK_EQ(triangle_count(graph, workers), expected);
+}
+
+void stops_when_interrupted(const Graph& graph) {
+    for (int workers : {1, 2}) {
+        StopAtOnce interrupt;
+        std::string message;
+        try {
+            triangle_count(graph, workers, &interrupt);
+        } catch (const std::runtime_error& error) {
+            message = error.what();
+        }
+        CHECK_EQ(message, std::string("stopped"));
+    }
+}
+
+}  // namespace
+
+int main() {
+    unsigned seed = 1;
+    for (const testing::Case& c : testing::kCases) same_as_reference(testing::random_graph(c, seed++), c.name());
+    same_as_reference(Graph(), "no vertices");
+    for (bool directed : {false, true}) {
+        same_as_reference(hubs(3000, 40000, directed, seed++), "hubs");
+        same_as_reference(hubs(400, 20000, directed, seed++), "dense hubs");
+    }
+    // The edge counted with its multiplicity is the one between the two lowest vertices.
+    counts({{0, 1}, {1, 2}, {0, 2}, {0, 1}}, false, 2);
+    counts({{0, 1}, {1, 2}, {0, 2}, {0, 2}}, false, 1);
+    counts({{0, 1}, {1, 2}, {0, 2}, {1, 2}, {2, 2}}, false, 1);
+    counts({{0, 1}, {0, 2}, {1, 2}}, true, 1);
+    counts({{0, 1}, {1, 2}, {2, 0}}, true, 0);
+    stops_when_interrupted(hubs(3000, 40000, false, seed));
+    return check::report();
+}
