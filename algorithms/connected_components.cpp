@@ -8,16 +8,19 @@
 // child and the root of each tree is the smallest vertex in it: once every vertex points straight
 // at its root, the parent array is the answer and needs no relabelling.
 //
-// The paper's final sweep skips the vertices of the largest component found by the sample. That
-// is sound only when every edge stands in the lists of both its ends, which a directed graph, or
-// undirected lists installed whole, need not satisfy. Here every vertex sweeps its whole list
-// instead, but a neighbour already under the same root costs a single read, and after the sampled
-// rounds that is nearly every neighbour.
+// The paper's final sweep skips the vertices of the largest component found by sampling the
+// parents. That is sound only when every edge stands in the lists of both its ends, which a
+// directed graph, or undirected lists installed whole, need not satisfy. Here the members of that
+// component sweep their lists too, but only to find neighbours outside it: membership is a bitmap
+// small enough to stay in the nearest cache, so a neighbour inside costs no access to the parents.
 
 #include "algorithms/connected_components.hpp"
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
+#include <numeric>
+#include <random>
 
 #include "parallel/atomics.hpp"
 #include "parallel/threads.hpp"
@@ -30,6 +33,15 @@ namespace {
 constexpr std::size_t kSampledRounds = 2;
 // Vertices per task of a pass; hubs make a vertex's cost uneven, so tasks stay small.
 constexpr int kGrain = 1024;
+// Parents sampled to find the largest component after the sampled rounds.
+constexpr int kSamples = 1024;
+
+// Asks for the head of a list a few vertices ahead of u, so that the miss on a list that lies
+// elsewhere in memory overlaps the work on the lists before it.
+void prefetch_list(const AdjacencyLists& adj, int u) {
+    constexpr int kAhead = 8;
+    if (u + kAhead < static_cast<int>(adj.size())) __builtin_prefetch(adj[u + kAhead].data());
+}
 
 // Joins the trees of u and v: hangs the larger root under the smaller one. A claim that fails
 // because another worker moved that root retries from the roots' new parents.
@@ -53,14 +65,40 @@ void compress(std::vector<int>& parent, int u) {
         store(parent[u], upper);
 }
 
+// The root most of a fixed pseudo-random sample of vertices share: after the sampled rounds, the
+// root of the largest component with high probability. Any answer is correct; a wrong one only
+// makes the sweep slower. Runs between passes, so it reads the parents plainly.
+int most_sampled_root(const std::vector<int>& parent) {
+    std::minstd_rand random(1);
+    std::uniform_int_distribution<int> vertex(0, static_cast<int>(parent.size()) - 1);
+    std::vector<int> roots(kSamples);
+    for (int& root : roots)
+        for (root = vertex(random); parent[root] != root;) root = parent[root];
+    std::sort(roots.begin(), roots.end());
+    int best = roots[0];
+    std::ptrdiff_t best_run = 0;
+    for (auto run = roots.begin(); run != roots.end();) {
+        const auto next = std::upper_bound(run, roots.end(), *run);
+        if (next - run > best_run) best = *run, best_run = next - run;
+        run = next;
+    }
+    return best;
+}
+
 }  // namespace
 
 std::vector<int> connected_components(const Graph& graph, int workers, Interrupt* interrupt) {
     const int n = graph.vertices();
     const AdjacencyLists& adj = graph.get_adj();
+    if (n == 0) return {};
     std::size_t entries = 0;
     for (const auto& list : adj) entries += list.size();
-    Team team(workers_for(static_cast<long long>(n) + static_cast<long long>(entries), workers), interrupt);
+    // A vertex or an entry here costs a bit test or a pointer step, a small fraction of the unit
+    // workers_for assumes, and four passes share the work: a graph needs that much more of them
+    // before a second worker pays for waking it.
+    constexpr long long kUnitsPerWork = 16;
+    const long long work = (static_cast<long long>(n) + static_cast<long long>(entries)) / kUnitsPerWork;
+    Team team(workers_for(work, workers), interrupt);
     auto each_vertex = [&](auto&& body) {
         team.for_chunks(0, n, kGrain, [&](int first, int last, int) {
             for (int u = first; u < last; ++u) body(u);
@@ -68,21 +106,36 @@ std::vector<int> connected_components(const Graph& graph, int workers, Interrupt
     };
 
     std::vector<int> parent(n);
-    each_vertex([&](int u) { parent[u] = u; });
+    std::iota(parent.begin(), parent.end(), 0);
 
-    for (std::size_t round = 0; round < kSampledRounds; ++round) {
-        each_vertex([&](int u) {
-            if (round < adj[u].size()) link(parent, u, adj[u][round]);
-        });
-        each_vertex([&](int u) { compress(parent, u); });
-    }
-
-    // A neighbour whose parent is u's parent as read before the list is already joined to u.
+    // The sampled neighbours of each vertex are linked in one pass rather than one pass per round:
+    // the lists lie scattered in memory, and the cost of a round is touching each list at all.
     each_vertex([&](int u) {
+        prefetch_list(adj, u);
         const std::vector<int>& list = adj[u];
-        const int root = load(parent[u]);
+        for (std::size_t i = 0; i < std::min(kSampledRounds, list.size()); ++i) link(parent, u, list[i]);
+    });
+
+    // Compressed, and the members of the largest component noted in a bitmap, 64 vertices to a
+    // word: tasks start at multiples of 64, so no two share a word. Members stay members, since
+    // the component only grows.
+    const int giant = most_sampled_root(parent);
+    std::vector<std::uint64_t> in_giant((n + 63) / 64, 0);
+    team.for_chunks(0, n, kGrain, [&](int first, int last, int) {
+        for (int u = first; u < last; ++u) {
+            compress(parent, u);
+            in_giant[u / 64] |= static_cast<std::uint64_t>(load(parent[u]) == giant) << (u % 64);
+        }
+    });
+    auto member = [&](unsigned u) { return (in_giant[u / 64] >> (u % 64)) & 1; };
+
+    // Every edge past the sampled ones, but for those between two members.
+    each_vertex([&](int u) {
+        prefetch_list(adj, u);
+        const std::vector<int>& list = adj[u];
+        const bool inside = member(u);
         for (std::size_t i = kSampledRounds; i < list.size(); ++i)
-            if (load(parent[list[i]]) != root) link(parent, u, list[i]);
+            if (!inside || !member(list[i])) link(parent, u, list[i]);
     });
     each_vertex([&](int u) { compress(parent, u); });
     return parent;

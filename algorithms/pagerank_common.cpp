@@ -2,17 +2,8 @@
 
 #include <algorithm>
 
-#include "parallel/parallel_for.hpp"
 
 namespace veltrix::pagerank {
-
-namespace {
-
-constexpr long long kWorkPerRange = 1 << 12;
-constexpr int kRangesPerWorker = 8;
-constexpr long long kBucketEdges = 1 << 15;
-
-}  // namespace
 
 long long iteration_work(const AdjacencyLists& adj) {
     long long work = static_cast<long long>(adj.size());
@@ -20,17 +11,41 @@ long long iteration_work(const AdjacencyLists& adj) {
     return work;
 }
 
+namespace {
+
+constexpr long long kWorkPerRange = 1 << 12;
+constexpr int kRangesPerWorker = 8;
+constexpr long long kBucketEdges = 1 << 15;
+
+// Consecutive blocks of sources, about equal in vertices plus out-edges, several per worker so that
+// hub vertices do not load one worker alone.
+std::vector<int> source_blocks(const AdjacencyLists& adj, long long work, int team_size) {
+    const int n = static_cast<int>(adj.size());
+    const long long parts = team_size == 1 ? 1 : static_cast<long long>(kRangesPerWorker) * team_size;
+    std::vector<int> bounds{0};
+    long long done = 0;
+    for (int u = 0; u < n; ++u) {
+        done += 1 + static_cast<long long>(adj[u].size());
+        if (done * parts >= work * static_cast<long long>(bounds.size()) && u + 1 < n) bounds.push_back(u + 1);
+    }
+    bounds.push_back(n);
+    return bounds;
+}
+
+}  // namespace
+
 // A transpose in two scatters, so that neither writes all over a large array. The targets are
 // cut into buckets of 2^shift consecutive vertices, each holding about kBucketEdges in-edges.
-// First every block of sources (one per worker, in order) copies its edges as (target, source)
-// pairs into the buckets' runs of a staging array; then each bucket, small enough to stay in
-// cache, counts its targets' in-edges and places its sources. Blocks write their runs in block
-// order and each block visits its sources in ascending order, so every target's sources come out
-// ascending. No two tasks write the same entry, so nothing needs an atomic.
-InEdges in_edges(const AdjacencyLists& adj, Team& team) {
+// First every block of sources copies its edges as (target, source) pairs into the buckets' runs
+// of a staging array; then each bucket, small enough to stay in cache, counts its targets'
+// in-edges and places its sources. Blocks write their runs in block order and each block visits
+// its sources in ascending order, so every target's sources come out ascending. No two tasks
+// write the same entry, so nothing needs an atomic.
+InEdges in_edges(const AdjacencyLists& adj, long long work, Team& team) {
     const int n = static_cast<int>(adj.size());
-    const int blocks = team.size();
-    const double per_target = static_cast<double>(iteration_work(adj) - n) / n;
+    const std::vector<int> block_bounds = source_blocks(adj, work, team.size());
+    const int blocks = static_cast<int>(block_bounds.size()) - 1;
+    const double per_target = static_cast<double>(work - n) / n;
     int shift = 0;
     while ((1LL << (shift + 1)) <= n && per_target * static_cast<double>(1LL << (shift + 1)) <= kBucketEdges) ++shift;
     const int buckets = ((n - 1) >> shift) + 1;
@@ -40,8 +55,7 @@ InEdges in_edges(const AdjacencyLists& adj, Team& team) {
     std::vector<std::size_t> cursor(static_cast<std::size_t>(blocks) * buckets, 0);
     std::vector<std::vector<int>> dangling(blocks);
     team.run(blocks, [&](int b, int) {
-        const Block block = slot_block(n, blocks, b);
-        for (int u = block.first; u < block.last; ++u) {
+        for (int u = block_bounds[b]; u < block_bounds[b + 1]; ++u) {
             in.degree[u] = static_cast<double>(adj[u].size());
             if (adj[u].empty()) dangling[b].push_back(u);
             for (int v : adj[u]) ++cursor[cell(b, v >> shift)];
@@ -62,8 +76,7 @@ InEdges in_edges(const AdjacencyLists& adj, Team& team) {
     };
     const auto staged = std::make_unique_for_overwrite<Edge[]>(next);
     team.run(blocks, [&](int b, int) {
-        const Block block = slot_block(n, blocks, b);
-        for (int u = block.first; u < block.last; ++u)
+        for (int u = block_bounds[b]; u < block_bounds[b + 1]; ++u)
             for (int v : adj[u]) staged[cursor[cell(b, v >> shift)]++] = {v, u};
     });
 

@@ -55,7 +55,8 @@ struct InEdges {
     std::vector<int> dangling;   // the vertices without out-edges, ascending
 };
 
-InEdges in_edges(const AdjacencyLists& adj, Team& team);
+// `work` is iteration_work(adj).
+InEdges in_edges(const AdjacencyLists& adj, long long work, Team& team);
 
 // Vertex ranges [bounds[r], bounds[r + 1]) of about equal work (vertices plus in-edges), enough of
 // them for the team to balance hub vertices, and one when the team is a single worker.
@@ -74,8 +75,9 @@ std::vector<double> power_iteration(const Graph& graph, int iterations, double d
     if (n == 0) return {};
     require_valid_arguments(iterations, damping);
     const AdjacencyLists& adj = graph.get_adj();
-    Team team(workers_for(iteration_work(adj), workers), interrupt);
-    const InEdges in = in_edges(adj, team);
+    const long long work = iteration_work(adj);
+    Team team(workers_for(work, workers), interrupt);
+    const InEdges in = in_edges(adj, work, team);
     const std::vector<int> bounds = balanced_ranges(in, team.size());
     const int ranges = static_cast<int>(bounds.size()) - 1;
     const double count = static_cast<double>(n);

@@ -20,10 +20,12 @@ namespace veltrix {
 namespace {
 
 // For every vertex u, the entries of its list greater than u, ascending, repeats kept:
-// entries[offsets[u] .. offsets[u + 1]). Every triangle u < v < w is found from these alone.
+// entries[offsets[u] .. offsets[u + 1]), and whether any entry repeats. Every triangle u < v < w
+// is found from these alone.
 struct UpperLists {
     std::vector<std::size_t> offsets;
     std::vector<int> entries;
+    std::vector<char> repeats;
 
     const int* begin(int u) const { return entries.data() + offsets[u]; }
     const int* end(int u) const { return entries.data() + offsets[u + 1]; }
@@ -34,7 +36,7 @@ struct UpperLists {
 UpperLists upper_lists(const AdjacencyLists& adj, Team& team) {
     const int n = static_cast<int>(adj.size());
     auto above = [](int u) { return [u](int v) { return v > u; }; };
-    UpperLists upper{std::vector<std::size_t>(n + 1, 0), {}};
+    UpperLists upper{std::vector<std::size_t>(n + 1, 0), {}, std::vector<char>(n)};
     team.for_each(0, n, [&](int u) {
         upper.offsets[u + 1] = std::count_if(adj[u].begin(), adj[u].end(), above(u));
     });
@@ -43,7 +45,9 @@ UpperLists upper_lists(const AdjacencyLists& adj, Team& team) {
     team.for_each(0, n, [&](int u) {
         int* out = upper.entries.data() + upper.offsets[u];
         std::copy_if(adj[u].begin(), adj[u].end(), out, above(u));
-        std::sort(out, upper.entries.data() + upper.offsets[u + 1]);
+        int* const end = upper.entries.data() + upper.offsets[u + 1];
+        std::sort(out, end);
+        upper.repeats[u] = std::adjacent_find(out, end) != end;
     });
     return upper;
 }
@@ -67,24 +71,29 @@ const int* run_end(const int* first, const int* last) {
 
 // Counts, for one vertex u at a time, the entries that u's upper list shares with the upper list
 // of each of its upper neighbours v. Two ascending ranges share a value w as often as the range
-// holding it fewer times holds it.
+// holding it fewer times holds it. u's entries are marked both in occurrence counts and in a
+// bitmap: where neither list repeats an entry the bitmap alone answers, and at one bit a vertex it
+// stays in the nearest cache where the counts would not.
 class CommonEntries {
 public:
-    explicit CommonEntries(const UpperLists& upper, int n) : upper_(upper), occurrences_(n, 0) {}
+    explicit CommonEntries(const UpperLists& upper, int n)
+        : upper_(upper), occurrences_(n, 0), marked_((static_cast<std::size_t>(n) + 63) / 64, 0) {}
 
     // The triangles whose lowest vertex is u: for each entry v of u's upper list, the entries of
     // u's list above v that v's upper list holds too. Repeated entries of v count once each.
     std::int64_t triangles_at(int u) {
         const int* const end = upper_.end(u);
-        for (const int* p = upper_.begin(u); p != end; ++p) ++occurrences_[*p];
+        for (const int* p = upper_.begin(u); p != end; ++p) ++occurrences_[*p], mark(*p, 1);
         std::int64_t total = 0;
         for (const int* p = upper_.begin(u); p != end;) {
             const int v = *p;
             const int* above = run_end(p, end);
-            total += (above - p) * shared(above, end, upper_.begin(v), upper_.end(v));
+            if (above == end) break;
+            const bool repeats = upper_.repeats[u] || upper_.repeats[v];
+            total += (above - p) * shared(above, end, upper_.begin(v), upper_.end(v), repeats);
             p = above;
         }
-        for (const int* p = upper_.begin(u); p != end; ++p) occurrences_[*p] = 0;
+        for (const int* p = upper_.begin(u); p != end; ++p) occurrences_[*p] = 0, mark(*p, 0);
         return total;
     }
 
@@ -92,13 +101,18 @@ private:
     // Entries shared by u's list above v (`tail`) and v's upper list (`list`, all above v). A
     // short tail is galloped through the list; otherwise the list is walked and each of its
     // values looked up in u's occurrence counts.
-    std::int64_t shared(const int* tail, const int* tail_end, const int* list, const int* list_end) const {
+    std::int64_t shared(const int* tail, const int* tail_end, const int* list, const int* list_end,
+                        bool repeats) const {
         std::int64_t matches = 0;
         if (8 * (tail_end - tail) < list_end - list) {
             for (; tail != tail_end && list != list_end; ++tail) {
                 list = gallop(list, list_end, *tail);
                 if (list != list_end && *list == *tail) ++matches, ++list;
             }
+            return matches;
+        }
+        if (!repeats) {
+            for (; list != list_end; ++list) matches += marked(*list);
             return matches;
         }
         for (const int* run = list; run != list_end;) {
@@ -109,8 +123,14 @@ private:
         return matches;
     }
 
+    void mark(unsigned w, std::uint64_t bit) {
+        marked_[w / 64] = (marked_[w / 64] & ~(std::uint64_t{1} << (w % 64))) | bit << (w % 64);
+    }
+    std::uint64_t marked(unsigned w) const { return (marked_[w / 64] >> (w % 64)) & 1; }
+
     const UpperLists& upper_;
-    std::vector<int> occurrences_;  // of each value in the current u's upper list
+    std::vector<int> occurrences_;         // of each value in the current u's upper list
+    std::vector<std::uint64_t> marked_;    // the same values, one bit each
 };
 
 }  // namespace

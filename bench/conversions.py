@@ -5,8 +5,9 @@ bulk build keeps.
 
 Builds: Graph(n, edges) and Graph(n).add_edges(edges) from a list of (u, v) tuples against
 rustworkx's PyGraph.extend_from_edge_list on a graph that already has n nodes;
-WeightedGraph(n).add_edges(triples) against extend_from_weighted_edge_list; and Graph(n, array)
-from an (m, 2) int64 numpy array, in nanoseconds per edge. The same list passed as a tuple takes
+WeightedGraph(n).add_edges(triples) against extend_from_weighted_edge_list; Graph(n, array) from
+an (m, 2) int64 numpy array and WeightedGraph(n).add_edges(records) from a record array of
+(int64, int64, float64), in nanoseconds per edge. The same list passed as a tuple takes
 the standard element-by-element conversion, shown for reference. Edge sets: a uniform random graph
 and an R-MAT graph with 16 * 2**scale edges over 2**scale vertices. The variants run interleaved and
 the medians are reported, so the ratios come from one run on the same machine state. Every build
@@ -14,7 +15,7 @@ runs on the calling thread alone, so the times are that thread's CPU time, which
 disturbs far less than wall time (on an idle machine the two agree).
 
 Memory: in a fresh process per graph class, an undirected build of 16 * n / 2 edges over n vertices
-from int64 arrays; bytes kept per edge (malloc's in-use bytes after minus before, the input
+from an (m, 2) int64 array or an (int64, int64, float64) record array; bytes kept per edge (malloc's in-use bytes after minus before, the input
 excluded) against the minimum of the neighbour entries alone (8 for Graph: two int32 entries; 40
 for WeightedGraph: two int32 plus two (int32, double) entries), and the peak resident growth during
 the build against what it keeps.
@@ -26,14 +27,11 @@ import statistics
 import subprocess
 import sys
 import time
-from pathlib import Path
 
 import numpy as np
 
 import _veltrix as vx
-
-sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "examples"))
-from generators import rmat_edges  # noqa: E402
+from veltrix.generators import rmat_edges
 
 
 def uniform_edges(n, m, seed=1):
@@ -81,7 +79,14 @@ def variants(n, edges, array, weighted):
         graph = vx.WeightedGraph(n)
         return lambda: graph.add_edges(weighted)
 
+    def add_records():
+        graph = vx.WeightedGraph(n)
+        return lambda: graph.add_edges(records)
+
     as_tuple = tuple(edges)
+    records = np.empty(len(weighted), dtype=[("u", np.int64), ("v", np.int64), ("w", np.float64)])
+    records["u"], records["v"] = array[:, 0], array[:, 1]
+    records["w"] = [w for _, _, w in weighted]
     return {
         "rustworkx extend_from_edge_list": rx_edges,
         "Graph(n, edges)": lambda: lambda: vx.Graph(n, edges),
@@ -90,6 +95,7 @@ def variants(n, edges, array, weighted):
         "Graph(n, int64 array)": lambda: lambda: vx.Graph(n, array),
         "rustworkx extend_from_weighted_edge_list": rx_weighted,
         "WeightedGraph(n).add_edges(triples)": add_weighted,
+        "WeightedGraph(n).add_edges(record array)": add_records,
     }
 
 
@@ -144,8 +150,9 @@ del src, dst
 if kind == "Graph":
     build, minimum = (lambda: vx.Graph(n, edges)), 8
 else:
-    # Integer weights in the third column: the weights enter as doubles.
-    edges = np.concatenate([edges, rng.integers(1, 101, size=(m, 1))], axis=1)
+    records = np.empty(m, dtype=[("u", np.int64), ("v", np.int64), ("w", np.float64)])
+    records["u"], records["v"], records["w"] = edges[:, 0], edges[:, 1], rng.random(m)
+    edges = records
     def build():
         graph = vx.WeightedGraph(n)
         graph.add_edges(edges)
@@ -161,7 +168,7 @@ print(f"  {kind:<14} {kept / m:6.2f} bytes/edge kept (minimum {minimum}, {kept /
 
 
 def bench_memory(n):
-    print(f"\nMemory: {n} vertices, {8 * n} undirected edges from int64 arrays")
+    print(f"\nMemory: {n} vertices, {8 * n} undirected edges from numpy arrays")
     for kind in ("Graph", "WeightedGraph"):
         out = subprocess.run([sys.executable, "-c", MEMORY_CHILD, kind, str(n)], capture_output=True, text=True)
         print(out.stdout.rstrip() or out.stderr.rstrip())
@@ -176,7 +183,7 @@ def main():
     n = 1 << args.scale
     m = 16 * n
     bench_edges("Uniform random", n, uniform_edges(n, m), args.repeats)
-    bench_edges("R-MAT", n, np.array(rmat_edges(args.scale), dtype=np.int64), args.repeats)
+    bench_edges("R-MAT", n, np.column_stack(rmat_edges(args.scale)), args.repeats)
     bench_memory(args.memory_vertices)
 
 

@@ -18,17 +18,20 @@ Kernels and the call used for each peer:
   products, written out here) and NetworKit (20 iterations, tolerance 0, sinks distributed).
   igraph, rustworkx and networkx stop on their own tolerance: shown in parentheses, not ranked,
   and checked only loosely. Both VELTRIX variants are compared with the same peer timings.
-- bfs: hop distances from vertex 0.
+- bfs: hop distances from vertex 0 (igraph: distances; NetworKit: BFS; scipy: shortest_path with
+  unweighted=True; rustworkx: bfs_layers; networkx: single_source_shortest_path_length).
 - reachability: the vertices reachable from 0 (scipy: breadth_first_order; igraph: subcomponent;
   NetworKit: BFS distances; rustworkx and networkx: node_connected_component).
-- sssp: shortest distances from 0 with integer weights 1..100. scipy and networkx cannot hold
-  parallel edges with different weights, so they get the lightest of each parallel group; the
-  distances are the same.
+- sssp: shortest distances from 0 with integer weights 1..100 (each library's Dijkstra). scipy
+  and networkx cannot hold parallel edges with different weights, so they get the lightest of
+  each parallel group; the distances are the same.
 - triangles: the triangle count, on the simple graph (repeats and self-loops removed) for everyone,
-  VELTRIX included, since libraries disagree on what a repeated edge adds. scipy and rustworkx
-  have no count.
+  VELTRIX included, since libraries disagree on what a repeated edge adds (igraph: from its local
+  transitivity; NetworKit: TriangleEdgeScore; networkx: triangles). scipy and rustworkx have no
+  count.
 
-Each cell is the median of 5 calls, interleaved over all variants of the cell; a variant whose
+NetworKit runs on all cores, the others on one. Each cell is the median of 5 calls, interleaved
+over all variants of the cell (after one untimed warm-up call); a variant whose
 first call takes over 2 s is timed 3 times, over 8 s once (marked ``[3]`` / ``[1]``).
 ``ratio`` is VELTRIX with all threads over the fastest ranked peer (below 1: VELTRIX wins);
 ``speed-up`` is VELTRIX with one thread over VELTRIX with all threads.
@@ -322,7 +325,8 @@ def rustworkx_calls(edges: Edges) -> dict[str, Call]:
     graph.add_nodes_from(range(n))
     graph.extend_from_weighted_edge_list(_pairs(edges.src, edges.dst, edges.weights))
     # Its PageRank takes directed graphs and sees parallel edges through their weights: one
-    # weighted arc per direction, weighing as many edges as it stands for.
+    # weighted arc per direction, weighing as many edges as it stands for. Its tolerance bounds
+    # the summed change times n, so the default stops far from the answer on large graphs.
     arcs, multiplicity = np.unique(np.concatenate([edges.src * n + edges.dst, edges.dst * n + edges.src]), return_counts=True)
     both_ways = rx.PyDiGraph()
     both_ways.add_nodes_from(range(n))
@@ -336,7 +340,7 @@ def rustworkx_calls(edges: Edges) -> dict[str, Call]:
 
     return {
         "components": Call(lambda: rx.connected_components(graph), lambda r: _sets_to_partition(r, n)),
-        "pagerank": Call(lambda: dict(rx.pagerank(both_ways, alpha=0.85, weight_fn=float)), lambda r: _scores(r, n), ranked=False),
+        "pagerank": Call(lambda: dict(rx.pagerank(both_ways, alpha=0.85, weight_fn=float, tol=1e-8)), lambda r: _scores(r, n), ranked=False),
         "bfs": Call(bfs, lambda r: np.asarray(r)),
         "reachability": Call(lambda: rx.node_connected_component(graph, 0), lambda r: _reached(r, n)),
         "sssp": Call(lambda: dict(rx.graph_dijkstra_shortest_path_lengths(graph, 0, edge_cost_fn=float)),
@@ -704,7 +708,7 @@ def main() -> None:
             parser.error(f"unknown name {name!r}; choose from {', '.join(known)}")
     peers = installed_peers()
     threads = vx.get_thread_count(-1)
-    started, load_before = time.perf_counter(), os.getloadavg()[0]
+    started, cpu_started, load_before = time.perf_counter(), time.process_time(), os.getloadavg()[0]
     print(f"{machine()}\npeers: {', '.join(f'{p} {peer_version(p)}' for p in peers)}", flush=True)
 
     spinner = Spinner() if args.busy else None
@@ -728,11 +732,12 @@ def main() -> None:
         if spinner:
             spinner.close()
         workdir.cleanup()
-    elapsed = time.perf_counter() - started
+    elapsed, cpu = time.perf_counter() - started, time.process_time() - cpu_started
 
     lines = [f"Machine: {machine()}", "",
              (f"Date: {datetime.now(timezone.utc):%Y-%m-%d %H:%M} UTC; VELTRIX with 1 and {threads} threads; "
-              f"peers: {', '.join(f'{p} {peer_version(p)}' for p in peers)}; whole run {elapsed / 60:.1f} min; "
+              f"peers: {', '.join(f'{p} {peer_version(p)}' for p in peers)}; whole run {elapsed / 60:.1f} min "
+              f"({cpu / 60:.1f} min of CPU); "
               f"load average {load_before:.1f} before, {os.getloadavg()[0]:.1f} after."), "",
              ("Milliseconds, median of 5 (`[n]`: median of n). `(...)`: stops on its own tolerance, not ranked. "
               "`!`: result disagrees with VELTRIX. ratio = VELTRIX all threads / fastest ranked peer "

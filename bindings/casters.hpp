@@ -106,8 +106,8 @@ bool read(PyObject* item, std::vector<T>& out) {
     return true;
 }
 
-// An exact list of readable elements (the outermost argument must be a list: a tuple of edges is
-// a documented way to ask for the standard conversion).
+// An exact list of readable elements. Only the outermost container must be a list; rows and
+// edges may be lists or tuples, as the standard conversion allows.
 template <class T>
 bool read_list(PyObject* src, std::vector<T>& out) {
     if (!PyList_CheckExact(src)) return false;
@@ -119,43 +119,92 @@ inline bool read_list(PyObject*, std::vector<bool>&) { return false; }
 
 // ---- numpy arrays, read through the buffer protocol ----
 
-// The numeric type of a buffer holding one plain number per item.
+// The numeric type of one array entry or record field.
 enum class Number { none, i8, i16, i32, i64, u8, u16, u32, u64, f64 };
 
-// A native byte order prefix is accepted; any other prefix, or a compound format, is not.
-inline Number number_of(const char* format, Py_ssize_t itemsize) {
-    if (format == nullptr) return Number::none;
-    if (*format == '@' || *format == '=' || (*format == '<' && std::endian::native == std::endian::little))
-        ++format;
-    if (format[0] == '\0' || format[1] != '\0') return Number::none;
-    const char code = format[0];
-    if (code == 'd') return itemsize == 8 ? Number::f64 : Number::none;
-    if (std::strchr("bhilq", code) != nullptr) {
-        switch (itemsize) {
-            case 1: return Number::i8;
-            case 2: return Number::i16;
-            case 4: return Number::i32;
-            case 8: return Number::i64;
-            default: return Number::none;
-        }
+// The type of a struct-module code of the given size: 'd' and the signed and unsigned integer codes.
+inline Number number_of_code(char code, Py_ssize_t size) {
+    if (code == 'd') return size == 8 ? Number::f64 : Number::none;
+    const bool is_signed = std::strchr("bhilq", code) != nullptr;
+    if (!is_signed && std::strchr("BHILQ", code) == nullptr) return Number::none;
+    switch (size) {
+        case 1: return is_signed ? Number::i8 : Number::u8;
+        case 2: return is_signed ? Number::i16 : Number::u16;
+        case 4: return is_signed ? Number::i32 : Number::u32;
+        case 8: return is_signed ? Number::i64 : Number::u64;
+        default: return Number::none;
     }
-    if (std::strchr("BHILQ", code) != nullptr) {
-        switch (itemsize) {
-            case 1: return Number::u8;
-            case 2: return Number::u16;
-            case 4: return Number::u32;
-            case 8: return Number::u64;
-            default: return Number::none;
-        }
-    }
-    return Number::none;
 }
 
-// A read-only view of a two-dimensional numpy array, released when it goes out of scope. Only an
-// exact numpy.ndarray is viewed: a subclass such as numpy.matrix iterates differently.
-class Matrix {
+// A byte-order prefix that keeps the machine's own order: '@' (native sizes), '=' or '<' on a
+// little-endian machine (standard sizes). '>' and '!' are refused.
+inline bool is_own_order(char c) {
+    return c == '@' || c == '=' || (c == '<' && std::endian::native == std::endian::little);
+}
+
+// The type of a buffer holding one plain number per item.
+inline Number number_of(const char* format, Py_ssize_t itemsize) {
+    if (format == nullptr) return Number::none;
+    if (is_own_order(*format)) ++format;
+    if (format[0] == '\0' || format[1] != '\0') return Number::none;
+    return number_of_code(format[0], itemsize);
+}
+
+// Size of a code in the struct module's native ('@') or standard ('=', '<') sizes; 0 if unknown.
+inline Py_ssize_t code_size(char code, bool native) {
+    switch (code) {
+        case 'b': case 'B': return 1;
+        case 'h': case 'H': return 2;
+        case 'i': case 'I': return 4;
+        case 'l': case 'L': return native ? static_cast<Py_ssize_t>(sizeof(long)) : 4;
+        case 'q': case 'Q': case 'd': return 8;
+        default: return 0;
+    }
+}
+
+// One field of a record: its type and its byte offset.
+struct Field {
+    Number number;
+    Py_ssize_t offset;
+};
+
+// The fields of a record format as numpy writes it for a structured dtype, such as
+// "T{l:u:l:v:d:w:}" or "T{=I:u:@h:v:xx=d:w:}": padding as 'x', and '@' only where a field sits at
+// its natural alignment. Empty for any other format: byte-swapped, nested, repeated or unknown
+// fields, or fields whose sizes do not add up to the item size.
+inline std::vector<Field> record_fields(const char* format, Py_ssize_t itemsize) {
+    if (format == nullptr || std::strncmp(format, "T{", 2) != 0) return {};
+    std::vector<Field> fields;
+    bool native = true;
+    Py_ssize_t offset = 0;
+    const char* p = format + 2;
+    while (*p != '}') {
+        if (is_own_order(*p)) {
+            native = *p++ == '@';
+            continue;
+        }
+        if (*p == 'x') {
+            ++offset;
+            ++p;
+            continue;
+        }
+        const Py_ssize_t size = code_size(*p, native);
+        if (size == 0 || (native && offset % size != 0)) return {};
+        const char* name_end = p[1] == ':' ? std::strchr(p + 2, ':') : nullptr;
+        if (name_end == nullptr) return {};
+        fields.push_back({number_of_code(*p, size), offset});
+        offset += size;
+        p = name_end + 1;
+    }
+    if (p[1] != '\0' || offset != itemsize) return {};
+    return fields;
+}
+
+// A read-only view of a numpy array, released when it goes out of scope. Only an exact
+// numpy.ndarray is viewed: a subclass such as numpy.matrix iterates differently.
+class Array {
 public:
-    explicit Matrix(PyObject* src) {
+    explicit Array(PyObject* src) {
         if (!is_ndarray(src)) return;
         if (PyObject_GetBuffer(src, &view_, PyBUF_RECORDS_RO) != 0) {
             PyErr_Clear();
@@ -164,12 +213,13 @@ public:
         held_ = true;
         if (view_.ndim == 2) number_ = number_of(view_.format, view_.itemsize);
     }
-    ~Matrix() {
+    ~Array() {
         if (held_) PyBuffer_Release(&view_);
     }
-    Matrix(const Matrix&) = delete;
-    Matrix& operator=(const Matrix&) = delete;
+    Array(const Array&) = delete;
+    Array& operator=(const Array&) = delete;
 
+    // The entry type of a two-dimensional array of plain numbers; none for anything else.
     Number number() const { return number_; }
     std::size_t rows() const { return static_cast<std::size_t>(view_.shape[0]); }
     std::size_t columns() const { return static_cast<std::size_t>(view_.shape[1]); }
@@ -180,6 +230,16 @@ public:
         std::memcpy(&x, static_cast<const char*>(view_.buf) + static_cast<Py_ssize_t>(r) * view_.strides[0]
                             + static_cast<Py_ssize_t>(c) * view_.strides[1], sizeof(T));
         return x;
+    }
+
+    // The fields of a one-dimensional array of records; empty for anything else.
+    std::vector<Field> fields() const {
+        if (!held_ || view_.ndim != 1) return {};
+        return record_fields(view_.format, view_.itemsize);
+    }
+    std::size_t records() const { return static_cast<std::size_t>(view_.shape[0]); }
+    const char* record(std::size_t r) const {
+        return static_cast<const char*>(view_.buf) + static_cast<Py_ssize_t>(r) * view_.strides[0];
     }
 
 private:
@@ -208,7 +268,7 @@ private:
 
 // Calls body(value) with the matrix entry type for integer dtypes; false for any other dtype.
 template <class Body>
-bool with_integers(const Matrix& m, Body body) {
+bool with_integers(const Array& m, Body body) {
     switch (m.number()) {
         case Number::i8: return body(std::int8_t{});
         case Number::i16: return body(std::int16_t{});
@@ -230,7 +290,7 @@ bool fits_int(T x) {
 // Each row of an integer matrix becomes one element, filled by fill(out[r], get), where get(c)
 // reads the row's entries. Fails (for the standard path to decide) on any entry outside int.
 template <class T, class Fill>
-bool read_integer_rows(const Matrix& m, std::vector<T>& out, Fill fill) {
+bool read_integer_rows(const Array& m, std::vector<T>& out, Fill fill) {
     return with_integers(m, [&](auto tag) {
         using E = decltype(tag);
         const std::size_t rows = m.rows(), columns = m.columns();
@@ -246,14 +306,14 @@ bool read_integer_rows(const Matrix& m, std::vector<T>& out, Fill fill) {
 
 // An (m, 2) integer array as (u, v) pairs.
 inline bool read_array(PyObject* src, EdgeList& out) {
-    const Matrix m(src);
+    const Array m(src);
     if (m.number() == Number::none || m.columns() != 2) return false;
     return read_integer_rows(m, out, [](auto& edge, auto get) { edge = {get(0), get(1)}; });
 }
 
 // An (n, k) integer array as n rows of k ints.
 inline bool read_array(PyObject* src, std::vector<std::vector<int>>& out) {
-    const Matrix m(src);
+    const Array m(src);
     if (m.number() == Number::none) return false;
     const std::size_t columns = m.columns();
     return read_integer_rows(m, out, [columns](auto& row, auto get) {
@@ -264,13 +324,55 @@ inline bool read_array(PyObject* src, std::vector<std::vector<int>>& out) {
 
 // An (n, k) float64 array as n rows of k doubles.
 inline bool read_array(PyObject* src, WeightMatrix& out) {
-    const Matrix m(src);
+    const Array m(src);
     if (m.number() != Number::f64) return false;
     const std::size_t rows = m.rows(), columns = m.columns();
     out.resize(rows);
     for (std::size_t r = 0; r < rows; ++r) {
         out[r].resize(columns);
         for (std::size_t c = 0; c < columns; ++c) out[r][c] = m.at<double>(r, c);
+    }
+    return true;
+}
+
+// The int stored at p as type E; false if it lies outside the C int range.
+template <class E>
+bool int_at(const char* p, int& out) {
+    E x;
+    std::memcpy(&x, p, sizeof x);
+    if (!fits_int(x)) return false;
+    out = static_cast<int>(x);
+    return true;
+}
+
+// The int stored at p as the integer type n; false for any other type or a value outside int.
+inline bool int_at(const char* p, Number n, int& out) {
+    switch (n) {
+        case Number::i8: return int_at<std::int8_t>(p, out);
+        case Number::i16: return int_at<std::int16_t>(p, out);
+        case Number::i32: return int_at<std::int32_t>(p, out);
+        case Number::i64: return int_at<std::int64_t>(p, out);
+        case Number::u8: return int_at<std::uint8_t>(p, out);
+        case Number::u16: return int_at<std::uint16_t>(p, out);
+        case Number::u32: return int_at<std::uint32_t>(p, out);
+        case Number::u64: return int_at<std::uint64_t>(p, out);
+        default: return false;
+    }
+}
+
+// A one-dimensional array of records with two integer fields and a float64 field, in that order,
+// as (u, v, weight) triples.
+inline bool read_array(PyObject* src, WeightedEdgeList& out) {
+    const Array a(src);
+    const std::vector<Field> f = a.fields();
+    if (f.size() != 3 || f[2].number != Number::f64) return false;
+    out.resize(a.records());
+    for (std::size_t r = 0; r < out.size(); ++r) {
+        const char* record = a.record(r);
+        auto& [u, v, weight] = out[r];
+        if (!int_at(record + f[0].offset, f[0].number, u) || !int_at(record + f[1].offset, f[1].number, v))
+            return false;
+        std::memcpy(&weight, record + f[2].offset, sizeof weight);
     }
     return true;
 }

@@ -191,7 +191,11 @@ class Maker:
     def argument(self, name):
         """A value for the parameter `name`, right in type most of the time."""
         if self.chance(0.12):
-            return self.scalar()
+            value = self.scalar()
+            # A huge iteration count is a valid request that simply runs for minutes.
+            if name == "iterations" and value[0] == "int" and value[1] > 1000:
+                return ["int", 1000]
+            return value
         if name in ("u", "v", "source", "vertex"):
             return self.vertex()
         if name in ("vertices", "count"):

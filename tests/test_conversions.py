@@ -27,10 +27,10 @@ class IntSub(int):
 
 
 def standard(value):
-    """The same value, in a form that only the element-by-element path accepts."""
+    """The same value, in a form that only the element-by-element path accepts (rows included)."""
     if type(value) is np.ndarray:
         return value.view(ArraySub)
-    return ListSub(value)
+    return ListSub(ListSub(row) if type(row) is list else row for row in value)
 
 
 def outcome(call, graph_factory, argument):
@@ -116,6 +116,32 @@ WEIGHTED_EDGES = [
     [(0, 1, 2.0), (5, 0, 1.0), (1, 2, 1.0)],
     np.array([[0, 1, 2]], dtype=np.int64),
     np.array([[0, 1, 2.5]]),
+]
+
+
+def records(rows, *types, names="uvw", **options):
+    return np.array(rows, dtype=np.dtype(list(zip(names, types)), **options))
+
+
+WEIGHTED_EDGES += [
+    records([(0, 1, 2.5), (1, 2, -1.0), (2, 2, np.nan)], "i8", "i8", "f8"),
+    records([(0, 1, 2.5), (1, 2, 0.5)], "<i4", "u1", "<f8"),
+    records([(0, 1, 2.5), (1, 2, 0.5)], "i4", "i4", "f8", align=True),
+    records([(0, 1, 2.5), (1, 2, 0.5)], "i2", "f8", "i4", names="uwv"),
+    records([(0, 1, 2.5), (1, 2, 0.5)], "i4", "f8", "i4", names="uwv", align=True),
+    records([(0, 1, 2.5), (1, 2, 0.5)], ">i4", ">i4", ">f8"),
+    records([(0, 1, 2.5)], "i8", "i8", "f4"),
+    records([(0, 1, 2)], "i8", "i8", "i8"),
+    records([(0, 1, 2.5)], "f8", "i8", "f8"),
+    records([(0, 1, 2.5)], "?", "i8", "f8"),
+    records([(0, 2**31, 2.5)], "i8", "i8", "f8"),
+    records([(0, 2**63, 2.5)], "i8", "u8", "f8"),
+    records([(0, 5, 2.5), (1, 2, 0.5)], "i8", "i8", "f8"),
+    records([(0, 1), (1, 2)], "i8", "i8", names="uv"),
+    records([(0, 1, 2.5, 1)], "i8", "i8", "f8", "i8", names="uvwx"),
+    records([(0, 1, 2.5), (1, 2, 0.5), (2, 0, 1.5)], "i8", "i8", "f8")[::2],
+    records([[(0, 1, 2.5)]], "i8", "i8", "f8"),
+    records((0, 1, 2.5), "i8", "i8", "f8"),
 ]
 
 ADJACENCY = [
@@ -345,3 +371,46 @@ def test_many_small_batches_cost_what_single_edges_cost():
     batches = min(seconds(lambda g: [g.add_edges([(0, 1)]) for _ in range(40000)]) for _ in range(3))
     singles = min(seconds(lambda g: [g.add_edge(0, 1) for _ in range(40000)]) for _ in range(3))
     assert batches < 5 * singles
+
+
+def _best_seconds(run, repeats=3):
+    import time
+
+    best = float("inf")
+    for _ in range(repeats):
+        start = time.thread_time()
+        run()
+        best = min(best, time.thread_time() - start)
+    return best
+
+
+_RNG = np.random.default_rng(5)
+_PAIRS = np.concatenate([[[100, 0]], _RNG.integers(0, 100, size=(20000, 2))])  # the first is refused
+_ROWS = np.concatenate([[[100] * 200], _RNG.integers(0, 100, size=(99, 200))])
+
+
+@pytest.mark.parametrize(
+    "graph_factory, method, argument",
+    [
+        (Graph, "add_edges", _PAIRS.tolist()),
+        (Graph, "add_edges", _PAIRS),
+        (Graph, "add_edges", np.asfortranarray(_PAIRS.astype(np.uint32))),
+        (Graph, "build_from_adj_list", _ROWS),
+        (Graph, "build_from_adj_list", _ROWS.tolist()),
+        (WeightedGraph, "add_edges", [(u, v, 0.5) for u, v in _PAIRS.tolist()]),
+        (WeightedGraph, "add_edges", records([(u, v, 0.5) for u, v in _PAIRS.tolist()], "i4", "i8", "f8")),
+        (WeightedGraph, "build_from_adj_matrix", np.hstack([_RNG.random((100, 100)), np.ones((100, 1))])),
+        (WeightedGraph, "build_from_adj_list", [[(v, 0.5) for v in row] for row in _ROWS.tolist()]),
+    ],
+)
+def test_direct_path_is_taken(graph_factory, method, argument):
+    """Every input below is refused after conversion, so the times compare the conversions alone."""
+
+    def run(arg):
+        def convert():
+            with pytest.raises(IndexError):
+                getattr(graph_factory(100), method)(arg)
+
+        return convert
+
+    assert _best_seconds(run(argument)) * 3 < _best_seconds(run(standard(argument)))

@@ -239,7 +239,7 @@ def test_threads_config_and_labels_already_indices():
     with nx.config.backends.veltrix(threads=1):
         assert list(nx.connected_components(G, backend="veltrix")) == expected
     converted = next(iter(G.__networkx_cache__["backends"]["veltrix"].values()))
-    assert converted._index is None
+    assert converted.identity
 
 
 def test_float_neighbour_key_falls_back_to_mapping():
@@ -263,3 +263,11 @@ def test_from_networkx_and_back():
     H = undirected()
     graph, nodes = veltrix.from_networkx(H)
     assert nx.utils.graphs_equal(veltrix.to_networkx(graph, nodes=nodes), H)
+
+
+def test_automatic_dispatch_leaves_has_path_to_networkx(caplog):
+    G = directed()
+    with nx.config(backend_priority=["veltrix"]), caplog.at_level("DEBUG", logger="networkx"):
+        assert nx.has_path(G, "e", "d") and nx.number_weakly_connected_components(G) == 1
+    assert "Backend 'veltrix' shouldn't run `has_path`" in caplog.text
+    assert "Using backend 'veltrix' for call to 'number_weakly_connected_components'" in caplog.text

@@ -17,7 +17,10 @@ _FUNCTIONS = {
     "single_source_shortest_path_length": "The dict lists nodes by distance.",
     "shortest_path_length": "Served for a source without target and weight.",
     "descendants": "",
-    "has_path": "",
+    "has_path": (
+        "Automatic dispatch leaves it to networkx, whose search from both ends usually stops "
+        "early; backend='veltrix' runs it."
+    ),
     "single_source_dijkstra_path_length": (
         "Served for a weight attribute whose values are all ints or all floats, finite and "
         "non-negative, with path totals below 2**53 (whole numbers) or 1e18."

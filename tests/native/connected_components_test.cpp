@@ -2,7 +2,7 @@
 // show up as labels that vary): random graphs, lists that hold an edge at one end only, and long
 // chains whose smallest vertex sits at the far end.
 
-#include <numeric>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -22,20 +22,28 @@ struct StopAtOnce final : Interrupt {
     void check() override { throw std::runtime_error("stopped"); }
 };
 
-void same_as_reference(const Graph& graph, const std::string& name) {
+void same_as_reference(const Graph& graph, const std::string& name, int runs = kRuns) {
     check::context() = name;
     const std::vector<int> expected = reference::connected_components(graph.get_adj());
     for (int workers : testing::kWorkers)
-        for (int run = 0; run < kRuns; ++run) CHECK(connected_components(graph, workers) == expected);
+        for (int run = 0; run < runs; ++run) CHECK(connected_components(graph, workers) == expected);
 }
 
-// Undirected lists installed whole need not mirror each other: many small stars whose edges stand
-// only in the list of a vertex of one big component, which a sweep that skipped that component
-// would miss.
+// Undirected lists installed whole need not mirror each other: a big component whose vertices
+// each hold edges to others of it, and many small stars whose edges stand only in the list of a
+// vertex of that component, which a sweep that skipped the component would miss.
 Graph one_sided_lists(int n) {
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> member(0, n / 2 - 1);
     AdjacencyLists lists(n);
-    for (int u = 1; u < n / 2; ++u) lists[u].push_back(u - 1);
-    for (int u = n / 2; u < n; u += 4) lists[u % (n / 2)].insert(lists[u % (n / 2)].end(), {u, u + 1, u + 2});
+    for (int u = 1; u < n / 2; ++u) {
+        lists[u].push_back(u - 1);
+        for (int i = 0; i < 6; ++i) lists[u].push_back(member(random));
+    }
+    for (int u = n / 2; u + 2 < n; u += 4) {
+        std::vector<int>& list = lists[member(random)];
+        list.insert(list.end(), {u, u + 1, u + 2});
+    }
     return Graph(lists, false);
 }
 
@@ -77,7 +85,10 @@ int main() {
     for (const testing::Case& c : testing::kCases) same_as_reference(testing::random_graph(c, seed++), c.name());
     same_as_reference(Graph(), "no vertices");
     same_as_reference(Graph(5000, false), "no edges");
-    same_as_reference(one_sided_lists(40000), "one-sided lists");
+    // Big enough that the kernel puts two workers or more on them.
+    same_as_reference(testing::random_graph({1 << 16, 1 << 19, false}, seed++), "big undirected", 2);
+    same_as_reference(testing::random_graph({1 << 16, 1 << 20, true}, seed++), "big directed", 2);
+    same_as_reference(one_sided_lists(1 << 18), "one-sided lists", 2);
     same_as_reference(reversed_path(50000), "reversed path");
     same_as_reference(grid(200), "grid");
     stops_when_interrupted(grid(200));

@@ -42,7 +42,7 @@ def _yield_each(items: list[Any]) -> Iterator[Any]:
 
 
 def _keys(G: VeltrixGraph, indices: np.ndarray) -> list[Any]:
-    if G._index is None:
+    if G.identity:
         return indices.tolist()
     nodes = G.nodes
     return [nodes[i] for i in indices.tolist()]

@@ -108,6 +108,8 @@ class VeltrixGraph:
         For a multigraph, the number of parallel edges behind each entry.
     self_loops : numpy.ndarray
         Per vertex, whether it has a self-loop.
+    identity : bool
+        The nodes are the ints 0..n-1, so a vertex index is its own node.
     """
 
     __networkx_backend__ = "veltrix"
@@ -131,6 +133,7 @@ class VeltrixGraph:
         self._directed = directed
         self._multigraph = multigraph
         self._index = index
+        self.identity = index is None
         self._weights: dict[tuple[Any, Any], Weights] = {}
         self._derived: dict[Any, Any] = {}
         self.__networkx_cache__: dict[Any, Any] = {}

@@ -13,17 +13,20 @@
 namespace reference {
 
 inline std::int64_t triangle_count(const veltrix::AdjacencyLists& adj) {
+    veltrix::AdjacencyLists sorted = adj;
+    for (auto& list : sorted) std::sort(list.begin(), list.end());
+    auto occurrences = [](const std::vector<int>& list, int w) {
+        const auto [first, last] = std::equal_range(list.begin(), list.end(), w);
+        return static_cast<std::int64_t>(last - first);
+    };
     std::int64_t count = 0;
     for (int u = 0; u < static_cast<int>(adj.size()); ++u) {
-        std::vector<int> above(adj[u].begin(), adj[u].end());
-        std::sort(above.begin(), above.end());
-        above.erase(std::unique(above.begin(), above.end()), above.end());
+        std::vector<int> distinct = sorted[u];
+        distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
         for (int v : adj[u]) {
             if (v <= u) continue;
-            for (int w : above)
-                if (w > v)
-                    count += std::min(std::count(adj[u].begin(), adj[u].end(), w),
-                                      std::count(adj[v].begin(), adj[v].end(), w));
+            for (int w : distinct)
+                if (w > v) count += std::min(occurrences(sorted[u], w), occurrences(sorted[v], w));
         }
     }
     return count;
