@@ -31,9 +31,11 @@ namespace {
 
 // Neighbours linked per vertex before the full sweep: list positions 0 .. kSampledRounds - 1.
 constexpr std::size_t kSampledRounds = 2;
-// Vertices per task of a pass; hubs make a vertex's cost uneven, so tasks stay small.
+// Vertices per task of a pass; hubs make a vertex's cost uneven, so tasks stay small. A multiple
+// of 64, so that the tasks of a pass write disjoint words of a bitmap.
 constexpr int kGrain = 1024;
-// Parents sampled to find the largest component after the sampled rounds.
+static_assert(kGrain % 64 == 0);
+// Vertices sampled to find the largest component after the sampled rounds.
 constexpr int kSamples = 1024;
 
 // Asks for the head of a list a few vertices ahead of u, so that the miss on a list that lies
@@ -120,7 +122,7 @@ std::vector<int> connected_components(const Graph& graph, int workers, Interrupt
     // word: tasks start at multiples of 64, so no two share a word. Members stay members, since
     // the component only grows.
     const int giant = most_sampled_root(parent);
-    std::vector<std::uint64_t> in_giant((n + 63) / 64, 0);
+    std::vector<std::uint64_t> in_giant((static_cast<std::size_t>(n) + 63) / 64, 0);
     team.for_chunks(0, n, kGrain, [&](int first, int last, int) {
         for (int u = first; u < last; ++u) {
             compress(parent, u);

@@ -34,6 +34,9 @@ constexpr long long kAlpha = 15;            // bottom-up once frontier edges > u
 constexpr long long kBeta = 18;             // top-down again once the frontier < vertices / kBeta
 constexpr long long kShareEdges = 1 << 14;  // a level with fewer frontier edges runs on the caller
 constexpr int kMaxGrain = 1 << 14;          // vertices per task at most, so the interrupt is polled
+// A search touches a small part of a graph's edges (bottom-up steps stop at the first parent), so
+// the team is sized for this share of them: a graph of 2^14 vertices is searched alone.
+constexpr long long kSkipFactor = 16;
 
 // What one worker reached in a level: the vertices and the sum of their out-degrees.
 struct alignas(64) Found {
@@ -65,12 +68,17 @@ void top_down(Team& team, const AdjacencyLists& adj, const std::vector<int>& fro
     const bool shared = team.size() > 1 && grain < size;
     team.for_chunks(0, size, grain, [&](int first, int last, int worker) {
         Found& own = found[worker];
-        for (int i = first; i < last; ++i)
+        for (int i = first; i < last; ++i) {
+            // The lists lie scattered in memory, and a high-diameter graph's frontier strides
+            // across them: fetch the list header 16 places ahead and the list 8 places ahead.
+            if (i + 16 < last) __builtin_prefetch(&adj[frontier[i + 16]]);
+            if (i + 8 < last) __builtin_prefetch(adj[frontier[i + 8]].data());
             for (int v : adj[frontier[i]])
                 if (shared ? claim(distance[v], -1, level + 1) : visit(distance[v], level + 1)) {
                     own.vertices.push_back(v);
                     own.edges += static_cast<long long>(adj[v].size());
                 }
+        }
     });
 }
 
@@ -125,24 +133,21 @@ long long gather(std::vector<Found>& found, std::vector<int>& frontier) {
 
 }  // namespace
 
-std::vector<int> hop_distances(const Graph& graph, int source, int workers, Interrupt* interrupt) {
+void search_levels(const Graph& graph, std::vector<int>& distance, std::vector<int> frontier, int level, int workers,
+                   Interrupt* interrupt) {
     const int n = graph.vertices();
-    require_vertex(source, n);
     const AdjacencyLists& adj = graph.get_adj();
-
-    std::vector<int> distance(n, -1);
-    distance[source] = 0;
-    std::vector<int> frontier{source};
-    long long frontier_edges = static_cast<long long>(adj[source].size());
+    long long frontier_edges = 0;
+    for (int v : frontier) frontier_edges += static_cast<long long>(adj[v].size());
     std::optional<Team> team(std::in_place, 1, interrupt);
     std::vector<Found> found(1);
     long long edges = -1;  // counted when the team comes up
     long long explored = 0;
 
-    for (int level = 0; !frontier.empty();) {
+    while (!frontier.empty()) {
         if (edges < 0 && frontier_edges >= kShareEdges) {
             edges = edge_count(adj);
-            team.emplace(workers_for(n + edges, workers), interrupt);
+            team.emplace(workers_for((n + edges) / kSkipFactor, workers), interrupt);
             found.resize(team->size());
         }
         if (graph.is_mirrored() && edges >= 0 && frontier_edges > (edges - explored) / kAlpha) {
@@ -161,6 +166,13 @@ std::vector<int> hop_distances(const Graph& graph, int source, int workers, Inte
         ++level;
         frontier_edges = gather(found, frontier);
     }
+}
+
+std::vector<int> hop_distances(const Graph& graph, int source, int workers, Interrupt* interrupt) {
+    require_vertex(source, graph.vertices());
+    std::vector<int> distance(graph.vertices(), -1);
+    distance[source] = 0;
+    search_levels(graph, distance, {source}, 0, workers, interrupt);
     return distance;
 }
 

@@ -349,7 +349,7 @@ MEMORY = textwrap.dedent("""
     """)
 
 
-@pytest.mark.skipif(not sys.platform.startswith("linux"), reason="reads glibc's allocation statistics")
+@pytest.mark.skipif(not sys.platform.startswith("linux") or UNDER_ASAN, reason="reads glibc's allocation statistics")
 def test_bulk_builds_size_each_list_exactly():
     out = subprocess.run([sys.executable, "-c", MEMORY], capture_output=True, text=True, timeout=120)
     graph, weighted = map(float, out.stdout.split())
@@ -359,6 +359,7 @@ def test_bulk_builds_size_each_list_exactly():
     assert weighted < 52
 
 
+@pytest.mark.skipif(UNDER_ASAN, reason="times native code against instrumented native code")
 def test_many_small_batches_cost_what_single_edges_cost():
     import time
 
@@ -389,6 +390,7 @@ _PAIRS = np.concatenate([[[100, 0]], _RNG.integers(0, 100, size=(20000, 2))])  #
 _ROWS = np.concatenate([[[100] * 200], _RNG.integers(0, 100, size=(99, 200))])
 
 
+@pytest.mark.skipif(UNDER_ASAN, reason="times native code against instrumented native code")
 @pytest.mark.parametrize(
     "graph_factory, method, argument",
     [

@@ -7,10 +7,7 @@ Python loop over edges here.
 
 from __future__ import annotations
 
-import gc
 import operator
-from collections.abc import Iterator
-from contextlib import contextmanager
 from typing import TYPE_CHECKING, Any, Literal, cast, overload
 
 import numpy as np
@@ -130,24 +127,14 @@ def build(
         edges[:, 1] = dst
         # The native signature names a sequence of pairs; an (m, 2) int32 array is read whole.
         return Graph(n, cast(Any, edges), directed)
+    # Weighted edges are read whole from a one-dimensional array of (int32, int32, float64) records.
+    records = np.empty(len(src), dtype=[("u", np.int32), ("v", np.int32), ("w", np.float64)])
+    records["u"] = src
+    records["v"] = dst
+    records["w"] = weights
     graph = WeightedGraph(n, directed)
-    # Weighted edges have no array form natively; an exact list of (int, int, float) tuples is
-    # the form the module reads directly, and zip builds it without a Python-level loop. The
-    # millions of new tuples would set off the cycle collector over and over, to find nothing.
-    with _collector_paused():
-        graph.add_edges(list(zip(src.tolist(), dst.tolist(), weights.tolist())))
+    graph.add_edges(cast(Any, records))
     return graph
-
-
-@contextmanager
-def _collector_paused() -> Iterator[None]:
-    enabled = gc.isenabled()
-    gc.disable()
-    try:
-        yield
-    finally:
-        if enabled:
-            gc.enable()
 
 
 @overload

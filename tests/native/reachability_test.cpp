@@ -13,7 +13,7 @@ namespace {
 
 using namespace veltrix;
 
-constexpr int kRuns = 3;
+constexpr int kRuns = 2;
 
 struct StopAtOnce final : Interrupt {
     void check() override { throw std::runtime_error("stopped"); }
@@ -40,7 +40,7 @@ void refuses_bad_sources(const Graph& graph) {
     }
 }
 
-// Stops both on the caller alone (many small levels) and with the team up.
+// Stops both while walking alone (a long walk) and after handing over to the team.
 void stops_when_interrupted(const Graph& graph) {
     for (int workers : {1, 2}) {
         StopAtOnce interrupt;
@@ -61,6 +61,7 @@ int main() {
     for (const testing::Shape& shape : shapes) same_as_reference(shape);
     check::context().clear();
     refuses_bad_sources(shapes.front().graph);
-    for (const testing::Shape& shape : shapes) stops_when_interrupted(shape.graph);
+    stops_when_interrupted(Graph(300 * 300, testing::grid(300, 300), false));
+    stops_when_interrupted(testing::core_with_tail({20000, 150000, false}, 3000, 11));
     return check::report();
 }
