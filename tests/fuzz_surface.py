@@ -94,7 +94,8 @@ class Maker:
         """A value of a random type, most of them wrong for any parameter."""
         kind = self.rng.randrange(15)
         if kind == 0:
-            return ["int", self.rng.choice(INT_EDGES)]
+            # 2**31 - 1 is a valid vertex count that no allocator can serve.
+            return ["int", self.rng.choice([v for v in INT_EDGES if self.huge or v != 2**31 - 1])]
         if kind == 1:
             return ["bool", self.chance(0.5)]
         if kind == 2:

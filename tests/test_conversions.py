@@ -405,6 +405,7 @@ _ROWS = np.concatenate([[[100] * 200], _RNG.integers(0, 100, size=(99, 200))])
         (WeightedGraph, "build_from_adj_list", [[(v, 0.5) for v in row] for row in _ROWS.tolist()]),
     ],
 )
+@pytest.mark.skipif(UNDER_ASAN, reason="the sanitizer slows the native path alone, so the ratios mean nothing")
 def test_direct_path_is_taken(graph_factory, method, argument):
     """Every input below is refused after conversion, so the times compare the conversions alone."""
 
