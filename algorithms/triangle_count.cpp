@@ -152,7 +152,8 @@ std::int64_t triangle_count(const Graph& graph, int workers, Interrupt* interrup
     std::vector<std::int64_t> partial(team.size(), 0);
     team.for_chunks(0, n, kBatch, [&](int first, int last, int worker) {
         std::int64_t total = 0;
-        for (int u = first; u < last; ++u) total += common[worker].triangles_at(u);
+        // A hub's batch can take far longer than the interrupt may wait.
+        for (int u = first; u < last && !team.checkpoint(worker); ++u) total += common[worker].triangles_at(u);
         partial[worker] += total;
     });
     std::int64_t count = 0;

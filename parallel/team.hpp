@@ -76,6 +76,14 @@ public:
     // True once the running pass has been told to stop; long tasks may poll it and return early.
     bool stopping() const { return stop_.load(std::memory_order_relaxed); }
 
+    // For tasks too long to wait for: on the calling thread (worker 0) it also asks the interrupt,
+    // at most every 50 ms, which the team otherwise does only between tasks. True when the task
+    // should return at once.
+    bool checkpoint(int worker) {
+        if (worker == 0) poll_interrupt(false);
+        return stopping();
+    }
+
 private:
     using Trampoline = void (*)(void*, int, int);
 
