@@ -8,11 +8,12 @@
 // child and the root of each tree is the smallest vertex in it: once every vertex points straight
 // at its root, the parent array is the answer and needs no relabelling.
 //
-// The paper's final sweep skips the vertices of the largest component found by sampling the
-// parents. That is sound only when every edge stands in the lists of both its ends, which a
-// directed graph, or undirected lists installed whole, need not satisfy. Here the members of that
-// component sweep their lists too, but only to find neighbours outside it: membership is a bitmap
-// small enough to stay in the nearest cache, so a neighbour inside costs no access to the parents.
+// The final sweep skips the vertices of the largest component found by sampling the parents, as
+// in the paper. That is sound only when every edge stands in the lists of both its ends: an edge
+// from a member to an outsider is then linked from the outsider's side. A directed graph, or
+// undirected lists installed whole, need not mirror their edges, so there the members sweep their
+// lists too, but only to find neighbours outside the component: membership is a bitmap small
+// enough to stay in the nearest cache, so a neighbour inside costs no access to the parents.
 
 #include "algorithms/connected_components.hpp"
 
@@ -131,11 +132,14 @@ std::vector<int> connected_components(const Graph& graph, int workers, Interrupt
     });
     auto member = [&](unsigned u) { return (in_giant[u / 64] >> (u % 64)) & 1; };
 
-    // Every edge past the sampled ones, but for those between two members.
+    // Every edge past the sampled ones, but for those between two members; with mirrored lists,
+    // none seen from a member's side.
+    const bool skip_members = graph.is_mirrored();
     each_vertex([&](int u) {
+        const bool inside = member(u);
+        if (inside && skip_members) return;
         prefetch_list(adj, u);
         const std::vector<int>& list = adj[u];
-        const bool inside = member(u);
         for (std::size_t i = kSampledRounds; i < list.size(); ++i)
             if (!inside || !member(list[i])) link(parent, u, list[i]);
     });

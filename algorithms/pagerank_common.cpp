@@ -1,6 +1,7 @@
 #include "algorithms/pagerank_common.hpp"
 
 #include <algorithm>
+#include <cstdint>
 
 
 namespace veltrix::pagerank {
@@ -16,6 +17,8 @@ namespace {
 constexpr long long kWorkPerRange = 1 << 12;
 constexpr int kRangesPerWorker = 8;
 constexpr long long kBucketEdges = 1 << 15;
+// A target's place in its bucket is staged in 16 bits.
+constexpr int kMaxShift = 16;
 
 // Consecutive blocks of sources, about equal in vertices plus out-edges, several per worker so that
 // hub vertices do not load one worker alone.
@@ -36,18 +39,19 @@ std::vector<int> source_blocks(const AdjacencyLists& adj, long long work, int te
 
 // A transpose in two scatters, so that neither writes all over a large array. The targets are
 // cut into buckets of 2^shift consecutive vertices, each holding about kBucketEdges in-edges.
-// First every block of sources copies its edges as (target, source) pairs into the buckets' runs
-// of a staging array; then each bucket, small enough to stay in cache, counts its targets'
-// in-edges and places its sources. Blocks write their runs in block order and each block visits
-// its sources in ascending order, so every target's sources come out ascending. No two tasks
-// write the same entry, so nothing needs an atomic.
+// First every block of sources writes its sources into the buckets' runs of the final array, and
+// each target's place in its bucket at the same index of a narrow staging array; then each
+// bucket, small enough to stay in cache, counts its targets' in-edges and reorders its run by
+// target through a copy. Blocks write their runs in block order and each block visits its
+// sources in ascending order, so every target's sources come out ascending. No two tasks write
+// the same entry, so nothing needs an atomic.
 InEdges in_edges(const AdjacencyLists& adj, long long work, Team& team) {
     const int n = static_cast<int>(adj.size());
     const std::vector<int> block_bounds = source_blocks(adj, work, team.size());
     const int blocks = static_cast<int>(block_bounds.size()) - 1;
     const double per_target = static_cast<double>(work - n) / n;
     int shift = 0;
-    while ((1LL << (shift + 1)) <= n && per_target * static_cast<double>(1LL << (shift + 1)) <= kBucketEdges) ++shift;
+    while (shift < kMaxShift && (1LL << (shift + 1)) <= n && per_target * static_cast<double>(1LL << (shift + 1)) <= kBucketEdges) ++shift;
     const int buckets = ((n - 1) >> shift) + 1;
     const auto cell = [buckets](int b, int k) { return static_cast<std::size_t>(b) * buckets + k; };
 
@@ -70,31 +74,37 @@ InEdges in_edges(const AdjacencyLists& adj, long long work, Team& team) {
     }
     bucket_start[buckets] = next;
 
-    struct Edge {
-        int target;
-        int source;
-    };
-    const auto staged = std::make_unique_for_overwrite<Edge[]>(next);
+    in.sources = std::make_unique_for_overwrite<int[]>(next);
+    const auto place_in_bucket = std::make_unique_for_overwrite<std::uint16_t[]>(next);
+    const int last_place = (1 << shift) - 1;
     team.run(blocks, [&](int b, int) {
         for (int u = block_bounds[b]; u < block_bounds[b + 1]; ++u)
-            for (int v : adj[u]) staged[cursor[cell(b, v >> shift)]++] = {v, u};
+            for (int v : adj[u]) {
+                const std::size_t e = cursor[cell(b, v >> shift)]++;
+                in.sources[e] = u;
+                place_in_bucket[e] = static_cast<std::uint16_t>(v & last_place);
+            }
     });
 
-    in.sources = std::make_unique_for_overwrite<int[]>(next);
-    std::vector<std::vector<std::size_t>> place(team.size(), std::vector<std::size_t>(std::size_t{1} << shift));
+    struct Scratch {
+        std::vector<std::size_t> at;
+        std::vector<int> run;
+    };
+    std::vector<Scratch> scratch(team.size(), Scratch{std::vector<std::size_t>(std::size_t{1} << shift), {}});
     team.run(buckets, [&](int k, int worker) {
         const int first = k << shift;
         const int last = std::min(n, first + (1 << shift));
-        std::vector<std::size_t>& at = place[worker];
+        const std::size_t begin = bucket_start[k], end = bucket_start[k + 1];
+        auto& [at, run] = scratch[worker];
         std::fill(at.begin(), at.begin() + (last - first), 0);
-        for (std::size_t e = bucket_start[k]; e < bucket_start[k + 1]; ++e) ++at[staged[e].target - first];
-        std::size_t position = bucket_start[k];
+        for (std::size_t e = begin; e < end; ++e) ++at[place_in_bucket[e]];
+        std::size_t position = begin;
         for (int v = first; v < last; ++v) {
             in.offsets[v] = position;
             position += std::exchange(at[v - first], position);
         }
-        for (std::size_t e = bucket_start[k]; e < bucket_start[k + 1]; ++e)
-            in.sources[at[staged[e].target - first]++] = staged[e].source;
+        run.assign(in.sources.get() + begin, in.sources.get() + end);
+        for (std::size_t e = begin; e < end; ++e) in.sources[at[place_in_bucket[e]]++] = run[e - begin];
     });
     in.offsets[n] = next;
     for (const auto& part : dangling) in.dangling.insert(in.dangling.end(), part.begin(), part.end());

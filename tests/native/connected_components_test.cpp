@@ -47,14 +47,15 @@ Graph one_sided_lists(int n) {
     return Graph(lists, false);
 }
 
-// A path numbered downwards and a grid, each with its smallest vertex reached last.
-Graph reversed_path(int n) {
+// A path numbered downwards and a grid, each with its smallest vertex reached last: directed, the
+// edges stand in one list only; undirected, in both, and the largest component's lists are skipped.
+Graph reversed_path(int n, bool directed) {
     EdgeList edges;
     for (int u = n - 1; u > 0; --u) edges.emplace_back(u, u - 1);
-    return Graph(n, edges, true);
+    return Graph(n, edges, directed);
 }
 
-Graph grid(int side) {
+Graph grid(int side, bool directed) {
     EdgeList edges;
     for (int r = 0; r < side; ++r)
         for (int c = 0; c < side; ++c) {
@@ -62,7 +63,7 @@ Graph grid(int side) {
             if (c + 1 < side) edges.emplace_back(v + 1, v);
             if (r + 1 < side) edges.emplace_back(v + side, v);
         }
-    return Graph(side * side, edges, true);
+    return Graph(side * side, edges, directed);
 }
 
 void stops_when_interrupted(const Graph& graph) {
@@ -86,11 +87,17 @@ int main() {
     same_as_reference(Graph(), "no vertices");
     same_as_reference(Graph(5000, false), "no edges");
     // Big enough that the kernel puts two workers or more on them.
-    same_as_reference(testing::random_graph({1 << 16, 1 << 19, false}, seed++), "big undirected", 1);
+    const Graph mirrored = testing::random_graph({1 << 16, 1 << 19, false}, seed++);
+    const Graph one_sided = one_sided_lists(1 << 18);
+    CHECK(mirrored.is_mirrored() && !one_sided.is_mirrored());
+    same_as_reference(mirrored, "big undirected", 1);
     same_as_reference(testing::random_graph({1 << 16, 1 << 20, true}, seed++), "big directed", 1);
-    same_as_reference(one_sided_lists(1 << 18), "one-sided lists", 1);
-    same_as_reference(reversed_path(50000), "reversed path");
-    same_as_reference(grid(200), "grid");
-    stops_when_interrupted(grid(200));
+    same_as_reference(one_sided, "one-sided lists", 1);
+    for (bool directed : {true, false}) {
+        const std::string kind = directed ? " directed" : " undirected";
+        same_as_reference(reversed_path(50000, directed), "reversed path" + kind);
+        same_as_reference(grid(200, directed), "grid" + kind);
+    }
+    stops_when_interrupted(grid(200, true));
     return check::report();
 }
