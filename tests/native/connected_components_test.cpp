@@ -9,6 +9,7 @@
 
 #include "algorithms/connected_components.hpp"
 #include "check.hpp"
+#include "interrupted.hpp"
 #include "random_graph.hpp"
 #include "reference/connected_components.hpp"
 
@@ -17,10 +18,6 @@ namespace {
 using namespace veltrix;
 
 constexpr int kRuns = 4;
-
-struct StopAtOnce final : Interrupt {
-    void check() override { throw std::runtime_error("stopped"); }
-};
 
 void same_as_reference(const Graph& graph, const std::string& name, int runs = kRuns) {
     check::context() = name;
@@ -67,16 +64,7 @@ Graph grid(int side, bool directed) {
 }
 
 void stops_when_interrupted(const Graph& graph) {
-    for (int workers : {1, 2}) {
-        StopAtOnce interrupt;
-        std::string message;
-        try {
-            connected_components(graph, workers, &interrupt);
-        } catch (const std::runtime_error& error) {
-            message = error.what();
-        }
-        CHECK_EQ(message, std::string("stopped"));
-    }
+    testing::stops_when_interrupted([&](int workers, Interrupt* interrupt) { connected_components(graph, workers, interrupt); });
 }
 
 }  // namespace

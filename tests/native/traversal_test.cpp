@@ -8,6 +8,7 @@
 #include "algorithms/hop_distances.hpp"
 #include "algorithms/reachability.hpp"
 #include "check.hpp"
+#include "interrupted.hpp"
 #include "reference/hop_distances.hpp"
 #include "reference/reachability.hpp"
 #include "traversal_graphs.hpp"
@@ -17,10 +18,6 @@ namespace {
 using namespace veltrix;
 
 constexpr int kRuns = 2;
-
-struct StopAtOnce final : Interrupt {
-    void check() override { throw std::runtime_error("stopped"); }
-};
 
 // Kernel: (graph, source, workers, interrupt) -> result; Reference: (lists, source) -> result.
 template <class Kernel, class Reference>
@@ -49,16 +46,7 @@ void refuses_bad_sources(const Graph& graph, Kernel kernel) {
 // Stops both on the caller alone (many small levels, or a long walk) and with the team up.
 template <class Kernel>
 void stops_when_interrupted(const Graph& graph, Kernel kernel) {
-    for (int workers : {1, 2}) {
-        StopAtOnce interrupt;
-        std::string message;
-        try {
-            kernel(graph, 0, workers, &interrupt);
-        } catch (const std::runtime_error& error) {
-            message = error.what();
-        }
-        CHECK_EQ(message, std::string("stopped"));
-    }
+    testing::stops_when_interrupted([&](int workers, Interrupt* interrupt) { kernel(graph, 0, workers, interrupt); });
 }
 
 template <class Kernel, class Reference>

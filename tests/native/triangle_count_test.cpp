@@ -10,6 +10,7 @@
 
 #include "algorithms/triangle_count.hpp"
 #include "check.hpp"
+#include "interrupted.hpp"
 #include "random_graph.hpp"
 #include "reference/triangle_count.hpp"
 
@@ -18,10 +19,6 @@ namespace {
 using namespace veltrix;
 
 constexpr int kRuns = 2;
-
-struct StopAtOnce final : Interrupt {
-    void check() override { throw std::runtime_error("stopped"); }
-};
 
 void same_as_reference(const Graph& graph, const std::string& name) {
     check::context() = name;
@@ -48,16 +45,7 @@ void counts(const EdgeList& edges, bool directed, std::int64_t expected) {
 }
 
 void stops_when_interrupted(const Graph& graph) {
-    for (int workers : {1, 2}) {
-        StopAtOnce interrupt;
-        std::string message;
-        try {
-            triangle_count(graph, workers, &interrupt);
-        } catch (const std::runtime_error& error) {
-            message = error.what();
-        }
-        CHECK_EQ(message, std::string("stopped"));
-    }
+    testing::stops_when_interrupted([&](int workers, Interrupt* interrupt) { triangle_count(graph, workers, interrupt); });
 }
 
 }  // namespace
