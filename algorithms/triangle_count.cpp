@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "parallel/threads.hpp"
@@ -81,8 +82,10 @@ public:
 
     // The triangles whose lowest vertex is u: for each entry v of u's upper list, the entries of
     // u's list above v that v's upper list holds too. Repeated entries of v count once each.
-    std::int64_t triangles_at(int u) {
+    // `work` grows by the entries the count may read.
+    std::int64_t triangles_at(int u, std::int64_t& work) {
         const int* const end = upper_.end(u);
+        work += end - upper_.begin(u);
         for (const int* p = upper_.begin(u); p != end; ++p) ++occurrences_[*p], mark(*p, 1);
         std::int64_t total = 0;
         for (const int* p = upper_.begin(u); p != end;) {
@@ -91,6 +94,7 @@ public:
             if (above == end) break;
             const bool repeats = upper_.repeats[u] || upper_.repeats[v];
             total += (above - p) * shared(above, end, upper_.begin(v), upper_.end(v), repeats);
+            work += upper_.end(v) - upper_.begin(v);
             p = above;
         }
         for (const int* p = upper_.begin(u); p != end; ++p) occurrences_[*p] = 0, mark(*p, 0);
@@ -152,8 +156,10 @@ std::int64_t triangle_count(const Graph& graph, int workers, Interrupt* interrup
     std::vector<std::int64_t> partial(team.size(), 0);
     team.for_chunks(0, n, kBatch, [&](int first, int last, int worker) {
         std::int64_t total = 0;
+        std::int64_t work = 0;
         // A hub's batch can take far longer than the interrupt may wait.
-        for (int u = first; u < last && !team.checkpoint(worker); ++u) total += common[worker].triangles_at(u);
+        for (int u = first; u < last && !team.checkpoint(worker, std::exchange(work, 0)); ++u)
+            total += common[worker].triangles_at(u, work);
         partial[worker] += total;
     });
     std::int64_t count = 0;

@@ -19,6 +19,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <bit>
 #include <climits>
 #include <cstdint>
@@ -387,43 +388,69 @@ bool read_array(PyObject*, T&) {
 
 [[noreturn]] inline void throw_pending() { throw pybind11::error_already_set(); }
 
-inline PyObject* make(int x) { return PyLong_FromLong(x); }
-inline PyObject* make(double x) { return PyFloat_FromDouble(x); }
-inline PyObject* make(bool x) { return Py_NewRef(x ? Py_True : Py_False); }
+// Builds the Python objects of one result. Equal ints share one object: a component label or a
+// hop count repeats across a result, a hub across adjacency lists, and a new int costs an
+// allocation, which on a large result takes longer than the algorithm that computed it. The memo
+// holds borrowed references only to ints already placed in the result, which keeps them alive.
+class ResultMaker {
+public:
+    // `entries` is the length of the outer list; the memo grows with it up to a size that stays in
+    // the nearest caches.
+    explicit ResultMaker(std::size_t entries)
+        : memo_(std::bit_ceil(std::clamp<std::size_t>(entries, 16, kMaxMemoSlots))) {}
 
-template <class A, class B>
-PyObject* make(const std::pair<A, B>& x) {
-    PyObject* tuple = PyTuple_New(2);
-    if (tuple == nullptr) return nullptr;
-    PyObject* first = make(x.first);
-    if (first == nullptr) return Py_DECREF(tuple), nullptr;
-    PyTuple_SET_ITEM(tuple, 0, first);
-    PyObject* second = make(x.second);
-    if (second == nullptr) return Py_DECREF(tuple), nullptr;
-    PyTuple_SET_ITEM(tuple, 1, second);
-    return tuple;
-}
-
-template <class T>
-PyObject* make(const std::vector<T>& values) {
-    PyObject* list = PyList_New(static_cast<Py_ssize_t>(values.size()));
-    if (list == nullptr) return nullptr;
-    Py_ssize_t i = 0;
-    for (const T& x : values) {
-        PyObject* item = make(x);
-        if (item == nullptr) return Py_DECREF(list), nullptr;
-        PyList_SET_ITEM(list, i++, item);
+    PyObject* make(int x) {
+        Slot& slot = memo_[static_cast<unsigned>(x) & (memo_.size() - 1)];
+        if (slot.object != nullptr && slot.value == x) return Py_NewRef(slot.object);
+        PyObject* made = PyLong_FromLong(x);
+        if (made != nullptr) slot = {x, made};
+        return made;
     }
-    return list;
-}
+    PyObject* make(double x) { return PyFloat_FromDouble(x); }
+    PyObject* make(bool x) { return Py_NewRef(x ? Py_True : Py_False); }
 
-inline PyObject* make(const std::vector<bool>& values) {
-    PyObject* list = PyList_New(static_cast<Py_ssize_t>(values.size()));
-    if (list == nullptr) return nullptr;
-    for (std::size_t i = 0; i < values.size(); ++i)
-        PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), make(static_cast<bool>(values[i])));
-    return list;
-}
+    template <class A, class B>
+    PyObject* make(const std::pair<A, B>& x) {
+        PyObject* tuple = PyTuple_New(2);
+        if (tuple == nullptr) return nullptr;
+        PyObject* first = make(x.first);
+        if (first == nullptr) return Py_DECREF(tuple), nullptr;
+        PyTuple_SET_ITEM(tuple, 0, first);
+        PyObject* second = make(x.second);
+        if (second == nullptr) return Py_DECREF(tuple), nullptr;
+        PyTuple_SET_ITEM(tuple, 1, second);
+        return tuple;
+    }
+
+    template <class T>
+    PyObject* make(const std::vector<T>& values) {
+        PyObject* list = PyList_New(static_cast<Py_ssize_t>(values.size()));
+        if (list == nullptr) return nullptr;
+        Py_ssize_t i = 0;
+        for (const T& x : values) {
+            PyObject* item = make(x);
+            if (item == nullptr) return Py_DECREF(list), nullptr;
+            PyList_SET_ITEM(list, i++, item);
+        }
+        return list;
+    }
+
+    PyObject* make(const std::vector<bool>& values) {
+        PyObject* list = PyList_New(static_cast<Py_ssize_t>(values.size()));
+        if (list == nullptr) return nullptr;
+        for (std::size_t i = 0; i < values.size(); ++i)
+            PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), make(static_cast<bool>(values[i])));
+        return list;
+    }
+
+private:
+    static constexpr std::size_t kMaxMemoSlots = 4096;
+    struct Slot {
+        int value = 0;
+        PyObject* object = nullptr;
+    };
+    std::vector<Slot> memo_;
+};
 
 // Holds off the cyclic garbage collector while a result is built: the new lists cannot form a
 // cycle, and one pass over them afterwards is cheaper than a collection every few hundred lists.
@@ -445,7 +472,7 @@ private:
 template <class T>
 pybind11::handle new_list(const T& values) {
     const CollectorPause pause;
-    PyObject* list = make(values);
+    PyObject* list = ResultMaker(values.size()).make(values);
     if (list == nullptr) throw_pending();
     return list;
 }

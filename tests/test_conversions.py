@@ -10,7 +10,14 @@ import warnings
 import numpy as np
 import pytest
 
-from _veltrix import Graph, WeightedGraph, parallel_bfs, parallel_dfs, parallel_pagerank
+from _veltrix import (
+    Graph,
+    WeightedGraph,
+    parallel_bfs,
+    parallel_connected_components,
+    parallel_dfs,
+    parallel_pagerank,
+)
 from conftest import UNDER_ASAN
 
 
@@ -301,6 +308,18 @@ def test_results_are_fresh_lists_of_exact_types():
     w = WeightedGraph(2)
     w.add_edge(0, 1, 2)
     assert w.get_adj() == [[(1, 2.0)], [(0, 2.0)]] and type(w.get_adj()[0][0][1]) is float
+
+
+def test_results_keep_interleaved_values_with_equal_low_bits_apart():
+    # Hubs whose numbers agree in their low 12 bits, beyond the interpreter's small-int cache, each
+    # with leaves taken in turn: the result builder reuses the objects it made for equal values,
+    # and must never hand out a colliding one.
+    hubs = [300 + k * 4096 for k in range(5)]
+    leaves = range(30000, 30500)
+    g = Graph(30500, [(hubs[j % 5], leaf) for j, leaf in enumerate(leaves)])
+    expected = [hubs[j % 5] for j in range(len(leaves))]
+    assert [row[0] for row in g.get_adj()[30000:]] == expected
+    assert parallel_connected_components(g)[30000:] == expected
 
 
 @pytest.mark.skipif(UNDER_ASAN, reason="needs an address-space limit, which the sanitizer's shadow memory exceeds")
