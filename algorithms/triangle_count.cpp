@@ -27,6 +27,7 @@ struct UpperLists {
     std::vector<std::size_t> offsets;
     std::vector<int> entries;
     std::vector<char> repeats;
+    bool any_repeats = false;
 
     const int* begin(int u) const { return entries.data() + offsets[u]; }
     const int* end(int u) const { return entries.data() + offsets[u + 1]; }
@@ -50,6 +51,7 @@ UpperLists upper_lists(const AdjacencyLists& adj, Team& team) {
         std::sort(out, end);
         upper.repeats[u] = std::adjacent_find(out, end) != end;
     });
+    upper.any_repeats = std::find(upper.repeats.begin(), upper.repeats.end(), 1) != upper.repeats.end();
     return upper;
 }
 
@@ -74,11 +76,11 @@ const int* run_end(const int* first, const int* last) {
 // of each of its upper neighbours v. Two ascending ranges share a value w as often as the range
 // holding it fewer times holds it. u's entries are marked both in occurrence counts and in a
 // bitmap: where neither list repeats an entry the bitmap alone answers, and at one bit a vertex it
-// stays in the nearest cache where the counts would not.
+// stays in the nearest cache where the counts would not. A graph without repeats needs no counts.
 class CommonEntries {
 public:
     explicit CommonEntries(const UpperLists& upper, int n)
-        : upper_(upper), occurrences_(n, 0), marked_((static_cast<std::size_t>(n) + 63) / 64, 0) {}
+        : upper_(upper), occurrences_(upper.any_repeats ? n : 0, 0), marked_((static_cast<std::size_t>(n) + 63) / 64, 0) {}
 
     // The triangles whose lowest vertex is u: for each entry v of u's upper list, the entries of
     // u's list above v that v's upper list holds too. Repeated entries of v count once each.
@@ -86,7 +88,7 @@ public:
     std::int64_t triangles_at(int u, std::int64_t& work) {
         const int* const end = upper_.end(u);
         work += end - upper_.begin(u);
-        for (const int* p = upper_.begin(u); p != end; ++p) ++occurrences_[*p], mark(*p, 1);
+        for (const int* p = upper_.begin(u); p != end; ++p) note(*p);
         std::int64_t total = 0;
         for (const int* p = upper_.begin(u); p != end;) {
             const int v = *p;
@@ -97,7 +99,7 @@ public:
             work += upper_.end(v) - upper_.begin(v);
             p = above;
         }
-        for (const int* p = upper_.begin(u); p != end; ++p) occurrences_[*p] = 0, mark(*p, 0);
+        for (const int* p = upper_.begin(u); p != end; ++p) forget(*p);
         return total;
     }
 
@@ -127,6 +129,15 @@ private:
         return matches;
     }
 
+    // Notes one occurrence of w in u's list, and clears the notes again.
+    void note(unsigned w) {
+        mark(w, 1);
+        if (upper_.any_repeats) ++occurrences_[w];
+    }
+    void forget(unsigned w) {
+        mark(w, 0);
+        if (upper_.any_repeats) occurrences_[w] = 0;
+    }
     void mark(unsigned w, std::uint64_t bit) {
         marked_[w / 64] = (marked_[w / 64] & ~(std::uint64_t{1} << (w % 64))) | bit << (w % 64);
     }
