@@ -133,12 +133,15 @@ long long gather(std::vector<Found>& found, std::vector<int>& frontier) {
 
 }  // namespace
 
-void search_levels(const Graph& graph, std::vector<int>& distance, std::vector<int> frontier, int level, int workers,
-                   Interrupt* interrupt) {
+std::vector<int> hop_distances(const Graph& graph, int source, int workers, Interrupt* interrupt) {
     const int n = graph.vertices();
+    require_vertex(source, n);
     const AdjacencyLists& adj = graph.get_adj();
-    long long frontier_edges = 0;
-    for (int v : frontier) frontier_edges += static_cast<long long>(adj[v].size());
+    std::vector<int> distance(n, -1);
+    distance[source] = 0;
+    std::vector<int> frontier{source};
+    int level = 0;  // the frontier's
+    long long frontier_edges = static_cast<long long>(adj[source].size());
     std::optional<Team> team(std::in_place, 1, interrupt);
     std::vector<Found> found(1);
     long long edges = -1;  // counted when the team comes up
@@ -166,13 +169,6 @@ void search_levels(const Graph& graph, std::vector<int>& distance, std::vector<i
         ++level;
         frontier_edges = gather(found, frontier);
     }
-}
-
-std::vector<int> hop_distances(const Graph& graph, int source, int workers, Interrupt* interrupt) {
-    require_vertex(source, graph.vertices());
-    std::vector<int> distance(graph.vertices(), -1);
-    distance[source] = 0;
-    search_levels(graph, distance, {source}, 0, workers, interrupt);
     return distance;
 }
 

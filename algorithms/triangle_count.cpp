@@ -156,9 +156,14 @@ private:
 std::int64_t triangle_count(const Graph& graph, int workers, Interrupt* interrupt) {
     const int n = graph.vertices();
     const AdjacencyLists& adj = graph.get_adj();
-    std::size_t entries = 0;
-    for (const auto& list : adj) entries += list.size();
-    Team team(workers_for(static_cast<long long>(n) + static_cast<long long>(entries), workers), interrupt);
+    // The work grows with the wedges at each vertex, the squared list lengths summed, more than
+    // with the entries: a graph of short lists is counted too soon for a second worker to pay for
+    // waking, and a worker that the system deschedules while it holds a task stalls the call by a
+    // whole time slice, longer than such a call takes alone.
+    constexpr long long kWedgesPerUnit = 64;
+    long long wedges = 0;
+    for (const auto& list : adj) wedges += static_cast<long long>(list.size()) * static_cast<long long>(list.size());
+    Team team(workers_for(wedges / kWedgesPerUnit, workers), interrupt);
     const UpperLists upper = upper_lists(adj, team);
 
     constexpr int kBatch = 64;
