@@ -58,13 +58,6 @@ struct InEdges {
 // `work` is iteration_work(adj).
 InEdges in_edges(const AdjacencyLists& adj, long long work, Team& team);
 
-// The shares of the sources at in-edge positions [first, last), added in that order from 0.0.
-inline double sum_shares(const InEdges& in, const std::vector<double>& share, std::size_t first, std::size_t last) {
-    double sum = 0.0;
-    for (std::size_t k = first; k < last; ++k) sum = sum + share[in.sources[k]];
-    return sum;
-}
-
 // Vertex ranges [bounds[r], bounds[r + 1]) of about equal work (vertices plus in-edges), enough of
 // them for the team to balance hub vertices, and one when the team is a single worker.
 std::vector<int> balanced_ranges(const InEdges& in, int team_size);
@@ -72,13 +65,12 @@ std::vector<int> balanced_ranges(const InEdges& in, int team_size);
 // Every list entry plus every vertex: the work of one iteration, which sizes the team.
 long long iteration_work(const AdjacencyLists& adj);
 
-// Runs `iterations` power iterations from 1 / n everywhere. make_sum(in, team) is called once the
-// in-edge view is built and returns the sum: sum(share, i) must return the gathered S_i of vertex i
-// from the current shares. The dangling mass D is summed in ascending vertex order from 0.0
-// between the passes.
-template <class MakeSum>
+// Runs `iterations` power iterations from 1 / n everywhere. sum(in, share, i) must return the
+// gathered S_i of vertex i from the current shares; the dangling mass D is summed in ascending
+// vertex order from 0.0 between the passes.
+template <class Sum>
 std::vector<double> power_iteration(const Graph& graph, int iterations, double damping, int workers,
-                                    Interrupt* interrupt, MakeSum make_sum) {
+                                    Interrupt* interrupt, Sum sum) {
     const int n = graph.vertices();
     if (n == 0) return {};
     require_valid_arguments(iterations, damping);
@@ -86,7 +78,6 @@ std::vector<double> power_iteration(const Graph& graph, int iterations, double d
     const long long work = iteration_work(adj);
     Team team(workers_for(work, workers), interrupt);
     const InEdges in = in_edges(adj, work, team);
-    const auto sum = make_sum(in, team);
     const std::vector<int> bounds = balanced_ranges(in, team.size());
     const int ranges = static_cast<int>(bounds.size()) - 1;
     const double count = static_cast<double>(n);
@@ -100,7 +91,7 @@ std::vector<double> power_iteration(const Graph& graph, int iterations, double d
         const Step step{damping, mass / count, (1.0 - damping) / count};
         team.run(ranges, [&](int r, int) {
             for (int i = bounds[r]; i < bounds[r + 1]; ++i) {
-                const double q = step.score(sum(share, i));
+                const double q = step.score(sum(in, share, i));
                 next[i] = q;
                 next_share[i] = in.degree[i] > 0.0 ? q / in.degree[i] : 0.0;
             }
