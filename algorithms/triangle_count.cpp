@@ -80,7 +80,9 @@ const int* run_end(const int* first, const int* last) {
 class CommonEntries {
 public:
     explicit CommonEntries(const UpperLists& upper, int n)
-        : upper_(upper), occurrences_(upper.any_repeats ? n : 0, 0), marked_((static_cast<std::size_t>(n) + 63) / 64, 0) {}
+        : upper_(upper),
+          occurrences_(upper.any_repeats ? n : 0, 0),
+          marked_((static_cast<std::size_t>(n) + 63) / 64, 0) {}
 
     // The triangles whose lowest vertex is u: for each entry v of u's upper list, the entries of
     // u's list above v that v's upper list holds too. Repeated entries of v count once each.
@@ -160,9 +162,15 @@ std::int64_t triangle_count(const Graph& graph, int workers, Interrupt* interrup
     // with the entries: a graph of short lists is counted too soon for a second worker to pay for
     // waking, and a worker that the system deschedules while it holds a task stalls the call by a
     // whole time slice, longer than such a call takes alone.
+    // A list past kLongList already gives every worker enough; the cap keeps the sum far from
+    // overflowing.
     constexpr long long kWedgesPerUnit = 64;
+    constexpr long long kLongList = 1 << 24;
     long long wedges = 0;
-    for (const auto& list : adj) wedges += static_cast<long long>(list.size()) * static_cast<long long>(list.size());
+    for (const auto& list : adj) {
+        const long long length = std::min(static_cast<long long>(list.size()), kLongList);
+        wedges += length * length;
+    }
     Team team(workers_for(wedges / kWedgesPerUnit, workers), interrupt);
     const UpperLists upper = upper_lists(adj, team);
 
