@@ -94,13 +94,11 @@ std::vector<int> connected_components(const Graph& graph, int workers, Interrupt
     const int n = graph.vertices();
     const AdjacencyLists& adj = graph.get_adj();
     if (n == 0) return {};
-    std::size_t entries = 0;
-    for (const auto& list : adj) entries += list.size();
     // A vertex or an entry here costs a bit test or a pointer step, a small fraction of the unit
     // workers_for assumes, and four passes share the work: a graph needs that much more of them
     // before a second worker pays for waking it.
     constexpr long long kUnitsPerWork = 16;
-    const long long work = (static_cast<long long>(n) + static_cast<long long>(entries)) / kUnitsPerWork;
+    const long long work = (n + graph.entry_count()) / kUnitsPerWork;
     Team team(workers_for(work, workers), interrupt);
     auto each_vertex = [&](auto&& body) {
         team.for_chunks(0, n, kGrain, [&](int first, int last, int) {

@@ -46,12 +46,6 @@ struct alignas(64) Found {
 
 int task_grain(const Team& team, int length) { return std::min(team.grain_for(length), kMaxGrain); }
 
-long long edge_count(const AdjacencyLists& adj) {
-    long long edges = 0;
-    for (const auto& list : adj) edges += static_cast<long long>(list.size());
-    return edges;
-}
-
 // Gives an unvisited vertex its distance when one worker runs the whole pass; true if it did.
 bool visit(int& entry, int distance) {
     if (entry >= 0) return false;
@@ -149,7 +143,7 @@ std::vector<int> hop_distances(const Graph& graph, int source, int workers, Inte
 
     while (!frontier.empty()) {
         if (edges < 0 && frontier_edges >= kShareEdges) {
-            edges = edge_count(adj);
+            edges = graph.entry_count();
             team.emplace(workers_for((n + edges) / kSkipFactor, workers), interrupt);
             found.resize(team->size());
         }

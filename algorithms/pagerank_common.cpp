@@ -6,12 +6,6 @@
 
 namespace veltrix::pagerank {
 
-long long iteration_work(const AdjacencyLists& adj) {
-    long long work = static_cast<long long>(adj.size());
-    for (const auto& list : adj) work += static_cast<long long>(list.size());
-    return work;
-}
-
 namespace {
 
 constexpr long long kWorkPerRange = 1 << 12;

@@ -55,15 +55,19 @@ struct InEdges {
     std::vector<int> dangling;   // the vertices without out-edges, ascending
 };
 
-// `work` is iteration_work(adj).
+// `work` is the work of one iteration: every vertex plus every list entry.
 InEdges in_edges(const AdjacencyLists& adj, long long work, Team& team);
+
+// The shares of the sources at in-edge positions [first, last), added in that order from 0.0.
+inline double sum_shares(const InEdges& in, const std::vector<double>& share, std::size_t first, std::size_t last) {
+    double sum = 0.0;
+    for (std::size_t k = first; k < last; ++k) sum = sum + share[in.sources[k]];
+    return sum;
+}
 
 // Vertex ranges [bounds[r], bounds[r + 1]) of about equal work (vertices plus in-edges), enough of
 // them for the team to balance hub vertices, and one when the team is a single worker.
 std::vector<int> balanced_ranges(const InEdges& in, int team_size);
-
-// Every list entry plus every vertex: the work of one iteration, which sizes the team.
-long long iteration_work(const AdjacencyLists& adj);
 
 // Runs `iterations` power iterations from 1 / n everywhere. sum(in, share, i) must return the
 // gathered S_i of vertex i from the current shares; the dangling mass D is summed in ascending
@@ -75,7 +79,7 @@ std::vector<double> power_iteration(const Graph& graph, int iterations, double d
     if (n == 0) return {};
     require_valid_arguments(iterations, damping);
     const AdjacencyLists& adj = graph.get_adj();
-    const long long work = iteration_work(adj);
+    const long long work = n + graph.entry_count();
     Team team(workers_for(work, workers), interrupt);
     const InEdges in = in_edges(adj, work, team);
     const std::vector<int> bounds = balanced_ranges(in, team.size());

@@ -13,10 +13,7 @@ std::vector<double> pagerank_gather(const Graph& graph, int iterations, double d
                                     Interrupt* interrupt) {
     return pagerank::power_iteration(graph, iterations, damping, workers, interrupt,
                                      [](const pagerank::InEdges& in, const std::vector<double>& share, int i) {
-                                         double gathered = 0.0;
-                                         for (std::size_t k = in.offsets[i]; k < in.offsets[i + 1]; ++k)
-                                             gathered = gathered + share[in.sources[k]];
-                                         return gathered;
+                                         return pagerank::sum_shares(in, share, in.offsets[i], in.offsets[i + 1]);
                                      });
 }
 

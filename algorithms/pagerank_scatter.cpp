@@ -21,13 +21,10 @@ std::vector<double> pagerank_scatter(const Graph& graph, int iterations, double 
         graph, iterations, damping, workers, interrupt,
         [block](const pagerank::InEdges& in, const std::vector<double>& share, int i) {
             const std::size_t begin = in.offsets[i], end = in.offsets[i + 1];
-            double gathered = 0.0, run = 0.0;
             // Sources all in the first block (all of them, on one worker) make one run: the plain
             // sum, without a test per source.
-            if (begin == end || in.sources[end - 1] < block) {
-                for (std::size_t k = begin; k < end; ++k) run = run + share[in.sources[k]];
-                return gathered + run;
-            }
+            if (begin == end || in.sources[end - 1] < block) return 0.0 + pagerank::sum_shares(in, share, begin, end);
+            double gathered = 0.0, run = 0.0;
             long long run_end = block;
             for (std::size_t k = begin; k < end; ++k) {
                 const int u = in.sources[k];

@@ -169,8 +169,7 @@ std::vector<double> shortest_distances(const WeightedGraph& graph, int source, i
     distance[source] = 0.0;
     if (n - 1 <= 0) return distance;
 
-    long long entries = 0;
-    for (const auto& list : lists) entries += static_cast<long long>(list.size());
+    const long long entries = graph.entry_count();
     Team team(workers_for(n + entries, workers), interrupt);
 
     Outcome outcome = delta_stepping(lists, source, bucket_width(lists, entries), team, distance);

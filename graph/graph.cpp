@@ -87,6 +87,12 @@ int Graph::degree(int v) const {
     return static_cast<int>(adj[v].size());
 }
 
+long long Graph::entry_count() const {
+    long long entries = 0;
+    for (const auto& list : adj) entries += static_cast<long long>(list.size());
+    return entries;
+}
+
 bool Graph::has_edge(int u, int v) const {
     if (!is_vertex(u) || !is_vertex(v)) throw std::out_of_range("Invalid vertex");
     return std::find(adj[u].begin(), adj[u].end(), v) != adj[u].end();

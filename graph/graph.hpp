@@ -35,6 +35,8 @@ public:
     // report false. A search may then use the out-lists as in-lists.
     bool is_mirrored() const { return mirrored; }
     int degree(int v) const;
+    // Entries over all lists: every edge of a directed graph once, of an undirected one twice.
+    long long entry_count() const;
     bool has_edge(int u, int v) const;
 
     // Calls reading the graph at the moment. A reader may let other code run before it returns
