@@ -49,7 +49,7 @@ InEdges in_edges(const AdjacencyLists& adj, long long work, Team& team) {
     const int buckets = ((n - 1) >> shift) + 1;
     const auto cell = [buckets](int b, int k) { return static_cast<std::size_t>(b) * buckets + k; };
 
-    InEdges in{std::vector<std::size_t>(static_cast<std::size_t>(n) + 1), nullptr, std::vector<double>(n), {}};
+    InEdges in{Buffer<std::size_t>(static_cast<std::size_t>(n) + 1), {}, Buffer<double>(n), {}};
     std::vector<std::size_t> cursor(static_cast<std::size_t>(blocks) * buckets, 0);
     std::vector<std::vector<int>> dangling(blocks);
     team.run(blocks, [&](int b, int) {
@@ -68,8 +68,8 @@ InEdges in_edges(const AdjacencyLists& adj, long long work, Team& team) {
     }
     bucket_start[buckets] = next;
 
-    in.sources = std::make_unique_for_overwrite<int[]>(next);
-    const auto place_in_bucket = std::make_unique_for_overwrite<std::uint16_t[]>(next);
+    in.sources = Buffer<int>(next);
+    Buffer<std::uint16_t> place_in_bucket(next);
     const int last_place = (1 << shift) - 1;
     team.run(blocks, [&](int b, int) {
         for (int u = block_bounds[b]; u < block_bounds[b + 1]; ++u)
@@ -97,7 +97,7 @@ InEdges in_edges(const AdjacencyLists& adj, long long work, Team& team) {
             in.offsets[v] = position;
             position += std::exchange(at[v - first], position);
         }
-        run.assign(in.sources.get() + begin, in.sources.get() + end);
+        run.assign(in.sources.data() + begin, in.sources.data() + end);
         for (std::size_t e = begin; e < end; ++e) in.sources[at[place_in_bucket[e]]++] = run[e - begin];
     });
     in.offsets[n] = next;

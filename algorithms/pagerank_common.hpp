@@ -10,12 +10,12 @@
 // depend on which worker, or how many, made it.
 
 #include <cstddef>
-#include <memory>
 #include <stdexcept>
 #include <utility>
 #include <vector>
 
 #include "graph/graph.hpp"
+#include "parallel/buffer.hpp"
 #include "parallel/team.hpp"
 #include "parallel/threads.hpp"
 
@@ -49,9 +49,9 @@ struct Step {
 // The graph's edges seen from their targets, built once per call: the sources of v's in-edges are
 // sources[offsets[v] .. offsets[v + 1]), ascending, one entry per occurrence of v in a list.
 struct InEdges {
-    std::vector<std::size_t> offsets;
-    std::unique_ptr<int[]> sources;
-    std::vector<double> degree;  // out-degree of every vertex, repeats and self-loops counted
+    Buffer<std::size_t> offsets;
+    Buffer<int> sources;
+    Buffer<double> degree;  // out-degree of every vertex, repeats and self-loops counted
     std::vector<int> dangling;   // the vertices without out-edges, ascending
 };
 
@@ -59,7 +59,7 @@ struct InEdges {
 InEdges in_edges(const AdjacencyLists& adj, long long work, Team& team);
 
 // The shares of the sources at in-edge positions [first, last), added in that order from 0.0.
-inline double sum_shares(const InEdges& in, const std::vector<double>& share, std::size_t first, std::size_t last) {
+inline double sum_shares(const InEdges& in, const Buffer<double>& share, std::size_t first, std::size_t last) {
     double sum = 0.0;
     for (std::size_t k = first; k < last; ++k) sum = sum + share[in.sources[k]];
     return sum;
@@ -86,7 +86,11 @@ std::vector<double> power_iteration(const Graph& graph, int iterations, double d
     const int ranges = static_cast<int>(bounds.size()) - 1;
     const double count = static_cast<double>(n);
 
-    std::vector<double> score(n, 1.0 / count), next(n), share(n), next_share(n);
+    // An iteration reads only the shares and the dangling mass, both taken from the previous
+    // scores before it starts, so it overwrites the scores in place. The shares are read at random
+    // and get the buffers' large pages.
+    std::vector<double> score(n, 1.0 / count);
+    Buffer<double> share(n), next_share(n);
     team.for_each(0, n, [&](int u) { share[u] = in.degree[u] > 0.0 ? score[u] / in.degree[u] : 0.0; });
 
     for (int iteration = 0; iteration < iterations; ++iteration) {
@@ -96,12 +100,11 @@ std::vector<double> power_iteration(const Graph& graph, int iterations, double d
         team.run(ranges, [&](int r, int) {
             for (int i = bounds[r]; i < bounds[r + 1]; ++i) {
                 const double q = step.score(sum(in, share, i));
-                next[i] = q;
+                score[i] = q;
                 next_share[i] = in.degree[i] > 0.0 ? q / in.degree[i] : 0.0;
             }
         });
-        std::swap(score, next);
-        std::swap(share, next_share);
+        share.swap(next_share);
     }
     return score;
 }

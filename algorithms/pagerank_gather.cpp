@@ -12,7 +12,7 @@ namespace veltrix {
 std::vector<double> pagerank_gather(const Graph& graph, int iterations, double damping, int workers,
                                     Interrupt* interrupt) {
     return pagerank::power_iteration(graph, iterations, damping, workers, interrupt,
-                                     [](const pagerank::InEdges& in, const std::vector<double>& share, int i) {
+                                     [](const pagerank::InEdges& in, const Buffer<double>& share, int i) {
                                          return pagerank::sum_shares(in, share, in.offsets[i], in.offsets[i + 1]);
                                      });
 }

@@ -19,7 +19,7 @@ std::vector<double> pagerank_scatter(const Graph& graph, int iterations, double 
     const long long block = chunk_length(graph.vertices(), workers);  // slot_block's block length
     return pagerank::power_iteration(
         graph, iterations, damping, workers, interrupt,
-        [block](const pagerank::InEdges& in, const std::vector<double>& share, int i) {
+        [block](const pagerank::InEdges& in, const Buffer<double>& share, int i) {
             const std::size_t begin = in.offsets[i], end = in.offsets[i + 1];
             // Sources all in the first block (all of them, on one worker) make one run: the plain
             // sum, without a test per source.

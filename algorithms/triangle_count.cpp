@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "parallel/buffer.hpp"
 #include "parallel/threads.hpp"
 
 namespace veltrix {
@@ -25,7 +26,7 @@ namespace {
 // is found from these alone.
 struct UpperLists {
     std::vector<std::size_t> offsets;
-    std::vector<int> entries;
+    Buffer<int> entries;
     std::vector<char> repeats;
     bool any_repeats = false;
 
@@ -43,7 +44,7 @@ UpperLists upper_lists(const AdjacencyLists& adj, Team& team) {
         upper.offsets[u + 1] = std::count_if(adj[u].begin(), adj[u].end(), above(u));
     });
     for (int u = 0; u < n; ++u) upper.offsets[u + 1] += upper.offsets[u];
-    upper.entries.resize(upper.offsets[n]);
+    upper.entries = Buffer<int>(upper.offsets[n]);
     team.for_each(0, n, [&](int u) {
         int* out = upper.entries.data() + upper.offsets[u];
         std::copy_if(adj[u].begin(), adj[u].end(), out, above(u));
