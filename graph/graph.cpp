@@ -19,6 +19,7 @@ Graph::Graph(const AdjacencyLists& adjacency, bool directed)
     : vertex_count(checked_list_count(adjacency.size())), directed(directed), mirrored(false) {
     require_neighbours_in_range(adjacency);
     adj = adjacency;
+    recount_entries();
 }
 
 Graph::Graph(int vertices, const EdgeList& edges, bool directed) : Graph(vertices, directed) {
@@ -41,7 +42,10 @@ void Graph::require_edge_ends(int u, int v) const {
 void Graph::add_edge(int u, int v) {
     require_edge_ends(u, v);
     adj[u].push_back(v);
-    if (!directed) adj[v].push_back(u);
+    ++stored_entries;
+    if (directed) return;
+    adj[v].push_back(u);
+    ++stored_entries;
 }
 
 void Graph::add_edges(const EdgeList& edges) { append_edges(edges); }
@@ -58,6 +62,7 @@ void Graph::append_edges(const EdgeList& edges) {
         *next[u]++ = v;
         if (!directed) *next[v]++ = u;
     }
+    stored_entries += static_cast<long long>(valid) * (directed ? 1 : 2);
     if (valid < edges.size()) throw_vertex_out_of_range();
 }
 
@@ -69,6 +74,7 @@ void Graph::build_from_adj_matrix(const IntMatrix& matrix) {
     make_room(rebuilt, entries);
     for_each_matrix_edge(matrix, directed, [&](int from, int to, int) { rebuilt[from].push_back(to); });
     adj = std::move(rebuilt);
+    recount_entries();
     vertex_count = static_cast<int>(adj.size());
     mirrored = !directed;
 }
@@ -78,6 +84,7 @@ void Graph::build_from_adj_list(const AdjacencyLists& lists) {
     // Copy first: assigning over the old lists in place could fail halfway through.
     AdjacencyLists copy = lists;
     adj = std::move(copy);
+    recount_entries();
     vertex_count = static_cast<int>(adj.size());
     mirrored = false;
 }
@@ -87,10 +94,9 @@ int Graph::degree(int v) const {
     return static_cast<int>(adj[v].size());
 }
 
-long long Graph::entry_count() const {
-    long long entries = 0;
-    for (const auto& list : adj) entries += static_cast<long long>(list.size());
-    return entries;
+void Graph::recount_entries() {
+    stored_entries = 0;
+    for (const auto& list : adj) stored_entries += static_cast<long long>(list.size());
 }
 
 bool Graph::has_edge(int u, int v) const {

@@ -36,7 +36,7 @@ public:
     bool is_mirrored() const { return mirrored; }
     int degree(int v) const;
     // Entries over all lists: every edge of a directed graph once, of an undirected one twice.
-    long long entry_count() const;
+    long long entry_count() const { return stored_entries; }
     bool has_edge(int u, int v) const;
 
     // Calls reading the graph at the moment. A reader may let other code run before it returns
@@ -53,11 +53,16 @@ protected:
     // Appends the edges in order up to the first one with an end outside the graph, then throws
     // the "Vertex index out of range" error if there is such an edge.
     void append_edges(const EdgeList& edges);
+    // Sets the entry count from the lists, after they were replaced wholesale.
+    void recount_entries();
 
     int vertex_count;
     bool directed;
     bool mirrored;
     AdjacencyLists adj;
+    // Kept in step with the lists by every change, so that a kernel sizing its work need not sum
+    // the lengths of every list first.
+    long long stored_entries = 0;
 
 private:
     mutable int reader_count = 0;

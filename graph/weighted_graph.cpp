@@ -29,9 +29,11 @@ void WeightedGraph::append_edge(int u, int v, double weight) {
     require_edge_ends(u, v);
     weighted_adj[u].emplace_back(v, weight);
     adj[u].push_back(v);
+    ++stored_entries;
     if (directed) return;
     weighted_adj[v].emplace_back(u, weight);
     adj[v].push_back(u);
+    ++stored_entries;
 }
 
 void WeightedGraph::add_edge(int u, int v, double weight) { append_edge(u, v, weight); }
@@ -60,6 +62,7 @@ void WeightedGraph::append_edges(const Edges& edges, WeightOf weight_of) {
         const std::size_t first = adj[u].size() - entries[u];
         for (std::size_t k = first; k < adj[u].size(); ++k) adj[u][k] = weighted_adj[u][k].first;
     }
+    stored_entries += static_cast<long long>(valid) * (directed ? 1 : 2);
     if (valid < edges.size()) throw_vertex_out_of_range();
 }
 
@@ -79,6 +82,7 @@ void WeightedGraph::install(WeightedLists lists) {
     }
     weighted_adj = std::move(lists);
     adj = std::move(neighbours);
+    recount_entries();
     vertex_count = static_cast<int>(adj.size());
     mirrored = false;
 }
