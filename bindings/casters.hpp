@@ -388,25 +388,24 @@ bool read_array(PyObject*, T&) {
 
 [[noreturn]] inline void throw_pending() { throw pybind11::error_already_set(); }
 
-// Builds the Python objects of one result. Equal ints share one object: a component label or a
-// hop count repeats across a result, a hub across adjacency lists, and a new int costs an
-// allocation, which on a large result takes longer than the algorithm that computed it. The memo
-// holds borrowed references only to ints already placed in the result, which keeps them alive.
+// Builds the Python objects of one result. Equal numbers share one object: a component label or a
+// hop count repeats across a result, a hub across adjacency lists, a distance wherever weights are
+// whole numbers, and a new int or float costs an allocation, which on a large result takes longer
+// than the algorithm that computed it. Floats are equal when their bits are. The memos hold
+// borrowed references only to objects already placed in the result, which keeps them alive.
 class ResultMaker {
 public:
     // `entries` is the length of the outer list; the memo grows with it up to a size that stays in
     // the nearest caches.
-    explicit ResultMaker(std::size_t entries)
-        : memo_(std::bit_ceil(std::clamp<std::size_t>(entries, 16, kMaxMemoSlots))) {}
+    explicit ResultMaker(std::size_t entries) : slots_(std::bit_ceil(std::clamp<std::size_t>(entries, 16, kMaxMemoSlots))) {}
 
-    PyObject* make(int x) {
-        Slot& slot = memo_[static_cast<unsigned>(x) & (memo_.size() - 1)];
-        if (slot.object != nullptr && slot.value == x) return Py_NewRef(slot.object);
-        PyObject* made = PyLong_FromLong(x);
-        if (made != nullptr) slot = {x, made};
-        return made;
+    PyObject* make(int x) { return shared(ints_, static_cast<unsigned>(x), x, PyLong_FromLong); }
+    PyObject* make(double x) {
+        const auto bits = std::bit_cast<std::uint64_t>(x);
+        // Whole numbers differ in the high bits, fractions in the low ones: fold both in.
+        const auto key = static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15ull) >> 32);
+        return shared(floats_, key, bits, [x](std::uint64_t) { return PyFloat_FromDouble(x); });
     }
-    PyObject* make(double x) { return PyFloat_FromDouble(x); }
     PyObject* make(bool x) { return Py_NewRef(x ? Py_True : Py_False); }
 
     template <class A, class B>
@@ -445,11 +444,28 @@ public:
 
 private:
     static constexpr std::size_t kMaxMemoSlots = 4096;
+    template <class Value>
     struct Slot {
-        int value = 0;
+        Value value{};
         PyObject* object = nullptr;
     };
-    std::vector<Slot> memo_;
+    template <class Value>
+    using Memo = std::vector<Slot<Value>>;
+
+    // The object for `value` from its memo slot, or a new one from `create` that takes the slot.
+    template <class Value, class Create>
+    PyObject* shared(Memo<Value>& memo, std::size_t key, Value value, Create create) {
+        if (memo.empty()) memo.resize(slots_);
+        Slot<Value>& slot = memo[key & (slots_ - 1)];
+        if (slot.object != nullptr && slot.value == value) return Py_NewRef(slot.object);
+        PyObject* made = create(value);
+        if (made != nullptr) slot = {value, made};
+        return made;
+    }
+
+    std::size_t slots_;
+    Memo<int> ints_;
+    Memo<std::uint64_t> floats_;
 };
 
 // Holds off the cyclic garbage collector while a result is built: the new lists cannot form a

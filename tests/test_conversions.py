@@ -2,6 +2,7 @@
 input must give the same graph, or the same error, as the element-by-element path, which a list
 subclass (or an ndarray subclass) always takes."""
 
+import struct
 import subprocess
 import sys
 import textwrap
@@ -320,6 +321,16 @@ def test_results_keep_interleaved_values_with_equal_low_bits_apart():
     expected = [hubs[j % 5] for j in range(len(leaves))]
     assert [row[0] for row in g.get_adj()[30000:]] == expected
     assert parallel_connected_components(g)[30000:] == expected
+
+
+def test_results_keep_floats_that_differ_in_any_bit_apart():
+    # Repeated weights interleaved with values that differ from them only in sign or in the last
+    # bit, then distinct fractions: equal floats may share an object, no other value may stand in.
+    values = [0.0, -0.0, 1.0, 1.0 + 2**-52, 2.0, 1e18, float("inf"), -1.5, 3.0 * 2**40, float("nan")]
+    weights = [values[j % len(values)] for j in range(3000)] + [j * 0.25 for j in range(3000)]
+    w = WeightedGraph(len(weights) + 1, True)
+    w.add_edges([(0, j + 1, x) for j, x in enumerate(weights)])
+    assert [struct.pack("<d", x) for _, x in w.get_adj()[0]] == [struct.pack("<d", x) for x in weights]
 
 
 @pytest.mark.skipif(UNDER_ASAN, reason="needs an address-space limit, which the sanitizer's shadow memory exceeds")
