@@ -402,8 +402,9 @@ public:
     PyObject* make(int x) { return shared(ints_, static_cast<unsigned>(x), x, PyLong_FromLong); }
     PyObject* make(double x) {
         const auto bits = std::bit_cast<std::uint64_t>(x);
-        // Whole numbers differ in the high bits, fractions in the low ones: fold both in.
-        const auto key = static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15ull) >> 32);
+        // Whole numbers differ only in their high bits, fractions in their low ones as well; the
+        // top bits of the product depend on all of them.
+        const auto key = static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15ull) >> (64 - std::countr_zero(slots_)));
         return shared(floats_, key, bits, [x](std::uint64_t) { return PyFloat_FromDouble(x); });
     }
     PyObject* make(bool x) { return Py_NewRef(x ? Py_True : Py_False); }

@@ -17,6 +17,7 @@ from _veltrix import (
     parallel_bfs,
     parallel_connected_components,
     parallel_dfs,
+    parallel_dijkstra,
     parallel_pagerank,
 )
 from conftest import UNDER_ASAN
@@ -331,6 +332,17 @@ def test_results_keep_floats_that_differ_in_any_bit_apart():
     w = WeightedGraph(len(weights) + 1, True)
     w.add_edges([(0, j + 1, x) for j, x in enumerate(weights)])
     assert [struct.pack("<d", x) for _, x in w.get_adj()[0]] == [struct.pack("<d", x) for x in weights]
+
+
+def test_repeated_floats_in_a_result_share_objects():
+    # Distances over whole-number weights repeat a few values across a long result; each new float
+    # costs an allocation, so equal ones must come out as one object (about one per value).
+    n = 20000
+    w = WeightedGraph(n, True)
+    w.add_edges([(0, v, float(v % 50 + 1)) for v in range(1, n)])
+    distances = parallel_dijkstra(w, 0)
+    assert distances[1:] == [float(v % 50 + 1) for v in range(1, n)]
+    assert len({id(d) for d in distances}) < 200
 
 
 @pytest.mark.skipif(UNDER_ASAN, reason="needs an address-space limit, which the sanitizer's shadow memory exceeds")
