@@ -62,7 +62,7 @@ void Graph::append_edges(const EdgeList& edges) {
         *next[u]++ = v;
         if (!directed) *next[v]++ = u;
     }
-    stored_entries += static_cast<long long>(valid) * (directed ? 1 : 2);
+    count_appended(valid);
     if (valid < edges.size()) throw_vertex_out_of_range();
 }
 

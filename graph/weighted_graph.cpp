@@ -62,7 +62,7 @@ void WeightedGraph::append_edges(const Edges& edges, WeightOf weight_of) {
         const std::size_t first = adj[u].size() - entries[u];
         for (std::size_t k = first; k < adj[u].size(); ++k) adj[u][k] = weighted_adj[u][k].first;
     }
-    stored_entries += static_cast<long long>(valid) * (directed ? 1 : 2);
+    count_appended(valid);
     if (valid < edges.size()) throw_vertex_out_of_range();
 }
 
