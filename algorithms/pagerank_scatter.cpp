@@ -31,7 +31,8 @@ std::vector<double> pagerank_scatter(const Graph& graph, int iterations, double 
                 if (u >= run_end) {
                     gathered = gathered + run;
                     run = 0.0;
-                    run_end = (u / block + 1) * block;
+                    // To u's block by steps, at most one per slot: cheaper than a 64-bit division.
+                    do run_end += block; while (u >= run_end);
                 }
                 run = run + share[u];
             }
