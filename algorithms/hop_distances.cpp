@@ -23,6 +23,7 @@
 #include <optional>
 
 #include "graph/input.hpp"
+#include "graph/prefetch.hpp"
 #include "parallel/atomics.hpp"
 #include "parallel/threads.hpp"
 
@@ -63,10 +64,7 @@ void top_down(Team& team, const AdjacencyLists& adj, const std::vector<int>& fro
     team.for_chunks(0, size, grain, [&](int first, int last, int worker) {
         Found& own = found[worker];
         for (int i = first; i < last; ++i) {
-            // The lists lie scattered in memory, and a high-diameter graph's frontier strides
-            // across them: fetch the list header 16 places ahead and the list 8 places ahead.
-            if (i + 16 < last) __builtin_prefetch(&adj[frontier[i + 16]]);
-            if (i + 8 < last) __builtin_prefetch(adj[frontier[i + 8]].data());
+            prefetch_lists_ahead(adj, frontier.data(), i, last);
             for (int v : adj[frontier[i]])
                 if (shared ? claim(distance[v], -1, level + 1) : visit(distance[v], level + 1)) {
                     own.vertices.push_back(v);

@@ -25,6 +25,7 @@
 #include <utility>
 
 #include "graph/input.hpp"
+#include "graph/prefetch.hpp"
 #include "parallel/atomics.hpp"
 #include "parallel/threads.hpp"
 
@@ -106,15 +107,23 @@ Outcome delta_stepping(const WeightedLists& lists, int source, double delta, Tea
         }
     };
 
+    auto relax_range = [&](const std::vector<int>& vertices, std::size_t first, std::size_t last, int worker) {
+        for (std::size_t i = first; i < last; ++i) {
+            prefetch_lists_ahead(lists, vertices.data(), i, last);
+            if (i + 8 < last) __builtin_prefetch(&distance[vertices[i + 8]]);
+            relax(vertices[i], worker);
+        }
+    };
+
     for (;;) {
         team.for_chunks(0, static_cast<int>(frontier.size()), team.grain_for(static_cast<long long>(frontier.size())),
                         [&](int first, int last, int worker) {
-                            for (int i = first; i < last; ++i) relax(frontier[i], worker);
+                            relax_range(frontier, first, last, worker);
                             auto& mine = buckets[worker];
                             while (current < mine.size() && !mine[current].empty() &&
                                    mine[current].size() < kFusion && !team.stopping()) {
                                 std::swap(batch[worker], mine[current]);
-                                for (int u : batch[worker]) relax(u, worker);
+                                relax_range(batch[worker], 0, batch[worker].size(), worker);
                                 batch[worker].clear();
                             }
                         });
