@@ -110,6 +110,7 @@ Outcome delta_stepping(const WeightedLists& lists, int source, double delta, Tea
     auto relax_range = [&](const std::vector<int>& vertices, std::size_t first, std::size_t last, int worker) {
         for (std::size_t i = first; i < last; ++i) {
             prefetch_lists_ahead(lists, vertices.data(), i, last);
+            // relax reads the vertex's own distance before its list.
             if (i + 8 < last) __builtin_prefetch(&distance[vertices[i + 8]]);
             relax(vertices[i], worker);
         }
