@@ -23,6 +23,7 @@
 #include <numeric>
 #include <random>
 
+#include "graph/prefetch.hpp"
 #include "parallel/atomics.hpp"
 #include "parallel/threads.hpp"
 
@@ -38,13 +39,6 @@ constexpr int kGrain = 1024;
 static_assert(kGrain % 64 == 0);
 // Vertices sampled to find the largest component after the sampled rounds.
 constexpr int kSamples = 1024;
-
-// Asks for the head of a list a few vertices ahead of u, so that the miss on a list that lies
-// elsewhere in memory overlaps the work on the lists before it.
-void prefetch_list(const AdjacencyLists& adj, int u) {
-    constexpr int kAhead = 8;
-    if (u + kAhead < static_cast<int>(adj.size())) __builtin_prefetch(adj[u + kAhead].data());
-}
 
 // Joins the trees of u and v: hangs the larger root under the smaller one. A claim that fails
 // because another worker moved that root retries from the roots' new parents.
@@ -112,7 +106,7 @@ std::vector<int> connected_components(const Graph& graph, int workers, Interrupt
     // The sampled neighbours of each vertex are linked in one pass rather than one pass per round:
     // the lists lie scattered in memory, and the cost of a round is touching each list at all.
     each_vertex([&](int u) {
-        prefetch_list(adj, u);
+        if (u + kSweepAhead < n) prefetch_list(adj, u + kSweepAhead);
         const std::vector<int>& list = adj[u];
         for (std::size_t i = 0; i < std::min(kSampledRounds, list.size()); ++i) link(parent, u, list[i]);
     });
@@ -136,7 +130,7 @@ std::vector<int> connected_components(const Graph& graph, int workers, Interrupt
     each_vertex([&](int u) {
         const bool inside = member(u);
         if (inside && skip_members) return;
-        prefetch_list(adj, u);
+        if (u + kSweepAhead < n) prefetch_list(adj, u + kSweepAhead);
         const std::vector<int>& list = adj[u];
         for (std::size_t i = kSampledRounds; i < list.size(); ++i)
             if (!inside || !member(list[i])) link(parent, u, list[i]);

@@ -83,7 +83,8 @@ void bottom_up(Team& team, const AdjacencyLists& adj, int level, std::vector<int
         Found& own = found[worker];
         for (int v = first; v < last; ++v) {
             // The list of an unvisited vertex a few places on, which this sweep will read.
-            if (v + 8 < last && distance[v + 8] < 0) __builtin_prefetch(adj[v + 8].data());
+            const int ahead = v + kSweepAhead;
+            if (ahead < last && distance[ahead] < 0) prefetch_list(adj, ahead);
             if (distance[v] >= 0) continue;
             for (int u : adj[v])
                 if (load(distance[u]) == level) {
