@@ -1,0 +1,9 @@
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+namespace veltrix::bindings::native {
+
+void register_generators(pybind11::module_& m);
+
+}  // namespace veltrix::bindings::native
