@@ -42,18 +42,6 @@ public:
     }
 };
 
-// Marks a graph as read for as long as it lives.
-class Reading {
-public:
-    explicit Reading(const Graph& graph) : graph_(graph) { graph_.begin_reading(); }
-    Reading(const Reading&) = delete;
-    Reading& operator=(const Reading&) = delete;
-    ~Reading() { graph_.end_reading(); }
-
-private:
-    const Graph& graph_;
-};
-
 // The Python function for `kernel`, which is called as kernel(lists, args..., workers, interrupt);
 // Python calls it as f(graph, args..., threads) with a graph of class G.
 template <class G, class R, class Parameters, std::size_t... I>
