@@ -138,16 +138,21 @@ CsrGraph csr_from_edges(const Id* src, const Id* dst, const double* weights, std
     std::atomic<bool> out_of_range{false}, changed{false};
 
     // Calls edge(u, v, i) for the edges of part p in order, and hashes what it read into `hash`.
+    // The interrupt is asked between blocks of edges, out of the loop that reads them.
     const auto each_edge = [&](int p, int worker, std::uint64_t& hash, auto&& edge) {
         const auto [first, last] = part_range(count, p, parts);
         std::uint64_t sum = 0;
-        for (std::int64_t i = first; i < last; ++i) {
-            if ((i - first) % kEdgesPerCheckpoint == 0 && team.checkpoint(worker, kEdgesPerCheckpoint)) return;
-            const Id u = src[i], v = dst[i];
-            if (!is_vertex(u, n) || !is_vertex(v, n)) return raise_flag(out_of_range);
-            sum += mix(pair_key(static_cast<std::uint32_t>(u), static_cast<std::uint32_t>(v)) ^ mix(i));
-            if (simplify && u == v) continue;
-            edge(static_cast<int>(u), static_cast<int>(v), i);
+        for (std::int64_t block = first; block < last; block += kEdgesPerCheckpoint) {
+            if (team.checkpoint(worker, kEdgesPerCheckpoint)) return;
+            const std::int64_t end = std::min(last, block + kEdgesPerCheckpoint);
+            for (std::int64_t i = block; i < end; ++i) {
+                const Id u = src[i], v = dst[i];
+                if (!is_vertex(u, n) || !is_vertex(v, n)) return raise_flag(out_of_range);
+                sum += mix(pair_key(static_cast<std::uint32_t>(u), static_cast<std::uint32_t>(v)) ^
+                           static_cast<std::uint64_t>(i) * 0x9e3779b97f4a7c15ULL);
+                if (simplify && u == v) continue;
+                edge(static_cast<int>(u), static_cast<int>(v), i);
+            }
         }
         hash = sum;
     };
