@@ -74,11 +74,6 @@ void sum_lengths(Buffer<std::int64_t>& offsets, int n, Team& team) {
     });
 }
 
-// The edge range of part p of `parts`.
-std::pair<std::int64_t, std::int64_t> part_range(std::int64_t count, int p, int parts) {
-    return {count * p / parts, count * (p + 1) / parts};
-}
-
 // Sorts each list, keeps one entry per neighbour (the lightest) and closes the gaps.
 void simplify_lists(CsrGraph& graph, Team& team) {
     const int n = graph.vertices;
@@ -125,82 +120,136 @@ void simplify_lists(CsrGraph& graph, Team& team) {
     if (graph.weighted) graph.weights.shrink(static_cast<std::size_t>(graph.offsets[n]));
 }
 
-}  // namespace
-
+// A batch of edges, cut into parts that count and place their entries each through per-vertex
+// counts of their own. `first` is the index of the batch's first edge in the whole input, so that
+// the hashes of a whole input read in batches are the hashes of the input read at once.
 template <class Id>
-CsrGraph csr_from_edges(const Id* src, const Id* dst, const double* weights, std::int64_t count, int vertices,
-                        bool directed, bool simplify, Team& team) {
-    const int n = vertices;
-    const std::int64_t most_arcs = directed ? count : 2 * count;
-    const int parts = part_count(most_arcs, n, team.size());
-    Buffer<Count> counts(static_cast<std::size_t>(parts) * n);
-    std::vector<std::uint64_t> read_hash(parts, 0), write_hash(parts, 0);
-    std::atomic<bool> out_of_range{false}, changed{false};
+class Batch {
+public:
+    Batch(const Id* src, const Id* dst, const double* weights, std::int64_t count, std::int64_t first, int n,
+          bool directed, bool simplify, int team_size)
+        : src_(src), dst_(dst), weights_(weights), count_(count), first_(first), n_(n), directed_(directed),
+          simplify_(simplify), parts_(part_count(directed ? count : 2 * count, n, team_size)),
+          counts_(static_cast<std::size_t>(parts_) * n) {}
+
+    // Every part counts the entries it adds to each list. Returns the hash of the edges read.
+    std::uint64_t count(Team& team) {
+        return each_part(team, [&](int p, std::uint64_t& hash, int worker) {
+            Count* const own = counts(p);
+            std::fill(own, own + n_, Count{0});
+            each_edge(p, worker, hash, team, [&](int u, int v, std::int64_t) {
+                ++own[u];
+                if (!directed_) ++own[v];
+            });
+        });
+    }
+
+    // Turns each part's counts into the place of its first entry of each list, counted from where
+    // the batch's entries of that list start, and adds the batch's entries of list v to totals[v]
+    // (unless `totals` is null).
+    void number_places(std::int64_t* totals, Team& team) {
+        std::atomic<bool> too_long{false};
+        team.for_chunks(0, n_, kVertexGrain, [&](int first, int last, int) {
+            for (int v = first; v < last; ++v) {
+                std::uint64_t placed = 0;
+                for (int p = 0; p < parts_; ++p) placed += std::exchange(counts(p)[v], static_cast<Count>(placed));
+                if (placed > std::numeric_limits<Count>::max()) raise_flag(too_long);
+                if (totals != nullptr) totals[v] += static_cast<std::int64_t>(placed);
+            }
+        });
+        if (too_long.load()) throw std::length_error("a vertex would have 2^32 or more list entries");
+    }
+
+    // Every part writes its entries, list v's from start[v] on, never past the list's end.
+    // Returns the hash of the edges read; afterwards, `entries(v)` is the batch's entries of v.
+    std::uint64_t place(CsrGraph& graph, const std::int64_t* start, Team& team) {
+        return each_part(team, [&](int p, std::uint64_t& hash, int worker) {
+            Count* const place = counts(p);
+            const auto append = [&](int u, int v, std::int64_t i) {
+                const std::int64_t at = start[u] + place[u]++;
+                if (at >= graph.offsets[u + 1]) return raise_flag(changed_);
+                graph.targets[at] = v;
+                if (weights_ != nullptr) graph.weights[at] = weights_[i];
+            };
+            each_edge(p, worker, hash, team, [&](int u, int v, std::int64_t i) {
+                append(u, v, i);
+                if (!directed_) append(v, u, i);
+            });
+        });
+    }
+
+    // After `place`: the last part has moved past every entry of the batch.
+    std::int64_t entries(int v) { return counts(parts_ - 1)[v]; }
+
+    void require_vertices() const {
+        if (out_of_range_.load()) throw std::out_of_range("an edge names a vertex outside the graph");
+    }
+    bool changed() const { return changed_.load(); }
+
+private:
+    Count* counts(int p) { return counts_.data() + static_cast<std::size_t>(p) * n_; }
+
+    template <class Task>
+    std::uint64_t each_part(Team& team, Task&& task) {
+        std::vector<std::uint64_t> hashes(parts_, 0);
+        team.run(parts_, [&](int p, int worker) { task(p, hashes[p], worker); });
+        require_vertices();
+        std::uint64_t hash = 0;
+        for (std::uint64_t h : hashes) hash += h;
+        return hash;
+    }
 
     // Calls edge(u, v, i) for the edges of part p in order, and hashes what it read into `hash`.
     // The interrupt is asked between blocks of edges, out of the loop that reads them.
-    const auto each_edge = [&](int p, int worker, std::uint64_t& hash, auto&& edge) {
-        const auto [first, last] = part_range(count, p, parts);
+    template <class Edge>
+    void each_edge(int p, int worker, std::uint64_t& hash, Team& team, Edge&& edge) {
+        const std::int64_t first = count_ * p / parts_, last = count_ * (p + 1) / parts_;
         std::uint64_t sum = 0;
         for (std::int64_t block = first; block < last; block += kEdgesPerCheckpoint) {
             if (team.checkpoint(worker, kEdgesPerCheckpoint)) return;
             const std::int64_t end = std::min(last, block + kEdgesPerCheckpoint);
             for (std::int64_t i = block; i < end; ++i) {
-                const Id u = src[i], v = dst[i];
-                if (!is_vertex(u, n) || !is_vertex(v, n)) return raise_flag(out_of_range);
+                const Id u = src_[i], v = dst_[i];
+                if (!is_vertex(u, n_) || !is_vertex(v, n_)) return raise_flag(out_of_range_);
                 sum += mix(pair_key(static_cast<std::uint32_t>(u), static_cast<std::uint32_t>(v)) ^
-                           static_cast<std::uint64_t>(i) * 0x9e3779b97f4a7c15ULL);
-                if (simplify && u == v) continue;
+                           static_cast<std::uint64_t>(first_ + i) * 0x9e3779b97f4a7c15ULL);
+                if (simplify_ && u == v) continue;
                 edge(static_cast<int>(u), static_cast<int>(v), i);
             }
         }
         hash = sum;
-    };
+    }
 
-    team.run(parts, [&](int p, int worker) {
-        Count* const own = counts.data() + static_cast<std::size_t>(p) * n;
-        std::fill(own, own + n, Count{0});
-        each_edge(p, worker, read_hash[p], [&](int u, int v, std::int64_t) {
-            ++own[u];
-            if (!directed) ++own[v];
-        });
-    });
-    if (out_of_range.load()) throw std::out_of_range("an edge names a vertex outside the graph");
+    const Id* src_;
+    const Id* dst_;
+    const double* weights_;
+    std::int64_t count_, first_;
+    int n_;
+    bool directed_, simplify_;
+    int parts_;
+    Buffer<Count> counts_;
+    std::atomic<bool> out_of_range_{false}, changed_{false};
+};
 
-    CsrGraph graph{n, directed, weights != nullptr, Buffer<std::int64_t>(static_cast<std::size_t>(n) + 1), {}, {}};
-    std::atomic<bool> too_long{false};
-    team.for_chunks(0, n, kVertexGrain, [&](int first, int last, int) {
-        for (int v = first; v < last; ++v) {
-            std::uint64_t placed = 0;
-            for (int p = 0; p < parts; ++p) {
-                Count& own = counts[static_cast<std::size_t>(p) * n + v];
-                placed += std::exchange(own, static_cast<Count>(placed));
-            }
-            if (placed > std::numeric_limits<Count>::max()) raise_flag(too_long);
-            graph.offsets[v + 1] = static_cast<std::int64_t>(placed);
-        }
-    });
-    if (too_long.load()) throw std::length_error("a vertex would have 2^32 or more list entries");
-    sum_lengths(graph.offsets, n, team);
-    const std::int64_t arcs = graph.offsets[n];
-    graph.targets = Buffer<int>(static_cast<std::size_t>(arcs));
-    if (graph.weighted) graph.weights = Buffer<double>(static_cast<std::size_t>(arcs));
+[[noreturn]] void throw_changed() {
+    throw std::runtime_error("the edge arrays changed while the graph was being built from them");
+}
 
-    team.run(parts, [&](int p, int worker) {
-        Count* const place = counts.data() + static_cast<std::size_t>(p) * n;
-        const auto append = [&](int u, int v, std::int64_t i) {
-            const std::int64_t at = graph.offsets[u] + place[u]++;
-            if (at >= graph.offsets[u + 1]) return raise_flag(changed);
-            graph.targets[at] = v;
-            if (graph.weighted) graph.weights[at] = weights[i];
-        };
-        each_edge(p, worker, write_hash[p], [&](int u, int v, std::int64_t i) {
-            append(u, v, i);
-            if (!directed) append(v, u, i);
-        });
-    });
-    if (out_of_range.load() || changed.load() || read_hash != write_hash)
-        throw std::runtime_error("the edge arrays changed while the graph was being built from them");
+}  // namespace
+
+template <class Id>
+CsrGraph csr_from_edges(const Id* src, const Id* dst, const double* weights, std::int64_t count, int vertices,
+                        bool directed, bool simplify, Team& team) {
+    Batch<Id> batch(src, dst, weights, count, 0, vertices, directed, simplify, team.size());
+    const std::uint64_t read = batch.count(team);
+    CsrGraph graph{vertices, directed, weights != nullptr, Buffer<std::int64_t>(static_cast<std::size_t>(vertices) + 1),
+                   {}, {}};
+    std::fill(graph.offsets.begin(), graph.offsets.end(), 0);
+    batch.number_places(graph.offsets.data() + 1, team);
+    sum_lengths(graph.offsets, vertices, team);
+    graph.targets = Buffer<int>(static_cast<std::size_t>(graph.offsets[vertices]));
+    if (graph.weighted) graph.weights = Buffer<double>(static_cast<std::size_t>(graph.offsets[vertices]));
+    if (batch.place(graph, graph.offsets.data(), team) != read || batch.changed()) throw_changed();
     if (simplify) simplify_lists(graph, team);
     return graph;
 }
@@ -213,6 +262,65 @@ template CsrGraph csr_from_edges(const std::uint32_t*, const std::uint32_t*, con
                                  bool, Team&);
 template CsrGraph csr_from_edges(const std::uint64_t*, const std::uint64_t*, const double*, std::int64_t, int, bool,
                                  bool, Team&);
+
+CsrBuilder::CsrBuilder(int vertices, bool directed, bool weighted, bool simplify)
+    : graph_{vertices, directed, weighted, Buffer<std::int64_t>(static_cast<std::size_t>(vertices) + 1), {}, {}},
+      simplify_(simplify) {
+    std::fill(graph_.offsets.begin(), graph_.offsets.end(), 0);
+}
+
+template <class Id>
+void CsrBuilder::count(const Id* src, const Id* dst, std::int64_t count, Team& team) {
+    if (allocated_) throw std::logic_error("every batch must be counted before the first is placed");
+    Batch<Id> batch(src, dst, nullptr, count, counted_edges_, graph_.vertices, graph_.directed, simplify_, team.size());
+    counted_hash_ += batch.count(team);
+    batch.number_places(graph_.offsets.data() + 1, team);
+    counted_edges_ += count;
+}
+
+void CsrBuilder::allocate(Team& team) {
+    const int n = graph_.vertices;
+    sum_lengths(graph_.offsets, n, team);
+    graph_.targets = Buffer<int>(static_cast<std::size_t>(graph_.offsets[n]));
+    if (graph_.weighted) graph_.weights = Buffer<double>(static_cast<std::size_t>(graph_.offsets[n]));
+    next_ = Buffer<std::int64_t>(static_cast<std::size_t>(n));
+    team.for_each(0, n, [&](int v) { next_[v] = graph_.offsets[v]; });
+    allocated_ = true;
+}
+
+template <class Id>
+void CsrBuilder::place(const Id* src, const Id* dst, const double* weights, std::int64_t count, Team& team) {
+    if (!allocated_) allocate(team);
+    if ((weights != nullptr) != graph_.weighted) throw std::invalid_argument("every batch must carry weights, or none");
+    Batch<Id> batch(src, dst, weights, count, placed_edges_, graph_.vertices, graph_.directed, simplify_, team.size());
+    const std::uint64_t read = batch.count(team);
+    batch.number_places(nullptr, team);
+    if (batch.place(graph_, next_.data(), team) != read || batch.changed()) throw_changed();
+    placed_hash_ += read;
+    team.for_each(0, graph_.vertices, [&](int v) { next_[v] += batch.entries(v); });
+    placed_edges_ += count;
+}
+
+CsrGraph CsrBuilder::finish(Team& team) {
+    if (!allocated_) allocate(team);
+    std::atomic<bool> unfilled{false};
+    team.for_each(0, graph_.vertices, [&](int v) {
+        if (next_[v] != graph_.offsets[v + 1]) raise_flag(unfilled);
+    });
+    if (unfilled.load() || placed_hash_ != counted_hash_ || placed_edges_ != counted_edges_)
+        throw std::runtime_error("the batches placed differ from the batches counted");
+    if (simplify_) simplify_lists(graph_, team);
+    return std::move(graph_);
+}
+
+#define VELTRIX_BATCH_IDS(Id)                                                                        \
+    template void CsrBuilder::count(const Id*, const Id*, std::int64_t, Team&);                      \
+    template void CsrBuilder::place(const Id*, const Id*, const double*, std::int64_t, Team&);
+VELTRIX_BATCH_IDS(std::int32_t)
+VELTRIX_BATCH_IDS(std::int64_t)
+VELTRIX_BATCH_IDS(std::uint32_t)
+VELTRIX_BATCH_IDS(std::uint64_t)
+#undef VELTRIX_BATCH_IDS
 
 CsrGraph csr_from_lists(const ListsView& lists, bool directed, Team& team) {
     const int n = lists.vertices();

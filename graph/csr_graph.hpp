@@ -36,6 +36,31 @@ template <class Id>
 CsrGraph csr_from_edges(const Id* src, const Id* dst, const double* weights, std::int64_t count, int vertices,
                         bool directed, bool simplify, Team& team);
 
+// Builds a graph from edges that arrive in batches, so the whole edge list need not be in memory
+// at once: every batch is counted first, then every batch is placed, in the same order and with
+// the same edges (placing checks that by the hashes of what it reads). The lists are those of one
+// csr_from_edges over all the batches in order.
+class CsrBuilder {
+public:
+    CsrBuilder(int vertices, bool directed, bool weighted, bool simplify);
+    template <class Id>
+    void count(const Id* src, const Id* dst, std::int64_t count, Team& team);
+    template <class Id>
+    void place(const Id* src, const Id* dst, const double* weights, std::int64_t count, Team& team);
+    // Throws std::runtime_error unless the batches placed were the batches counted.
+    CsrGraph finish(Team& team);
+
+private:
+    void allocate(Team& team);
+
+    CsrGraph graph_;              // offsets[v + 1] sums list v's length while batches are counted
+    Buffer<std::int64_t> next_;   // where list v's next entry goes, while batches are placed
+    std::uint64_t counted_hash_ = 0, placed_hash_ = 0;
+    std::int64_t counted_edges_ = 0, placed_edges_ = 0;
+    bool simplify_;
+    bool allocated_ = false;
+};
+
 // The lists of a Graph (and the weights of a WeightedGraph) in their order.
 CsrGraph csr_from_lists(const ListsView& graph, bool directed, Team& team);
 

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <stdexcept>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -80,6 +82,41 @@ void simplified_lists_are_sorted_sets_without_loops() {
     CHECK((std::vector<double>(csr.weights.begin(), csr.weights.end()) == std::vector<double>{3, 2, 3, 2}));
 }
 
+// Edges placed in batches give the lists of one build over all of them, and a batch that differs
+// between counting and placing is refused.
+void batches_build_the_same_graph() {
+    const WeightedGraph graph = testing::random_graph({3000, 20000, false}, 9);
+    std::vector<std::uint32_t> src, dst;
+    for (int u = 0; u < graph.vertices(); ++u)
+        for (int v : static_cast<const Graph&>(graph).get_adj()[u])
+            if (u <= v) src.push_back(u), dst.push_back(v);
+    const auto m = static_cast<std::int64_t>(src.size());
+    for (int workers : {1, 3, 8}) {
+        Team team(workers);
+        const CsrGraph whole = csr_from_edges(src.data(), dst.data(), nullptr, m, 3000, false, false, team);
+        CsrBuilder builder(3000, false, false, false);
+        const std::int64_t cuts[] = {0, 1, 777, m / 2, m};
+        for (int b = 0; b < 4; ++b) builder.count(src.data() + cuts[b], dst.data() + cuts[b], cuts[b + 1] - cuts[b], team);
+        for (int b = 0; b < 4; ++b)
+            builder.place(src.data() + cuts[b], dst.data() + cuts[b], nullptr, cuts[b + 1] - cuts[b], team);
+        const CsrGraph batched = builder.finish(team);
+        CHECK(std::equal(whole.offsets.begin(), whole.offsets.end(), batched.offsets.begin()));
+        CHECK(std::equal(whole.targets.begin(), whole.targets.end(), batched.targets.begin()));
+    }
+    Team team(2);
+    CsrBuilder builder(3000, false, false, false);
+    builder.count(src.data(), dst.data(), m, team);
+    std::swap(src[5], src[m - 5]);
+    bool refused = false;
+    try {
+        builder.place(src.data(), dst.data(), nullptr, m, team);
+        builder.finish(team);
+    } catch (const std::runtime_error&) {
+        refused = true;
+    }
+    CHECK(refused);
+}
+
 void damage_is_named() {
     // 0 - 1 - 2, undirected.
     std::vector<std::int64_t> offsets{0, 1, 3, 4};
@@ -109,6 +146,7 @@ int main() {
     }
     check::context() = "";
     simplified_lists_are_sorted_sets_without_loops();
+    batches_build_the_same_graph();
     damage_is_named();
     return check::report();
 }
