@@ -6,6 +6,7 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -52,42 +53,84 @@ const T* data_of(const py::array& array) {
     return static_cast<const T*>(array.data());
 }
 
-template <class Id>
-CsrGraph build(const py::array& src, const py::array& dst, const double* weights, int n, bool directed,
-               bool simplify, int workers) {
-    const Id* s = data_of<Id>(src);
-    const Id* d = data_of<Id>(dst);
-    const std::int64_t count = src.shape(0);
-    return without_lock([&](Interrupt* interrupt) {
-        Team team(workers_for(2 * count, workers), interrupt);
-        return csr_from_edges(s, d, weights, count, n, directed, simplify, team);
-    });
+// Calls f(src, dst) with the arrays' data as pointers to their common integer type.
+template <class F>
+auto with_ids(const py::array& src, const py::array& dst, F&& f) {
+    if (src.ndim() != 1 || dst.ndim() != 1 || src.shape(0) != dst.shape(0))
+        throw py::value_error("src and dst must be one-dimensional arrays of equal length");
+    if (is_plain<std::int32_t>(src) && is_plain<std::int32_t>(dst))
+        return f(data_of<std::int32_t>(src), data_of<std::int32_t>(dst));
+    if (is_plain<std::int64_t>(src) && is_plain<std::int64_t>(dst))
+        return f(data_of<std::int64_t>(src), data_of<std::int64_t>(dst));
+    if (is_plain<std::uint32_t>(src) && is_plain<std::uint32_t>(dst))
+        return f(data_of<std::uint32_t>(src), data_of<std::uint32_t>(dst));
+    if (is_plain<std::uint64_t>(src) && is_plain<std::uint64_t>(dst))
+        return f(data_of<std::uint64_t>(src), data_of<std::uint64_t>(dst));
+    throw py::type_error("src and dst must be contiguous arrays of one 32- or 64-bit integer type");
+}
+
+// The weights' data, checked to be one float64 per edge; null for None.
+const double* weights_of(const py::object& weights, py::ssize_t edges) {
+    if (weights.is_none()) return nullptr;
+    const auto array = py::reinterpret_borrow<py::array>(weights);
+    if (!is_plain<double>(array) || array.shape(0) != edges)
+        throw py::type_error("weights must be a contiguous float64 array with one entry per edge");
+    return data_of<double>(array);
 }
 
 CsrArrays from_edges(const py::array& src, const py::array& dst, int n, const py::object& weights, bool directed,
                      bool simplify, int threads) {
-    if (src.ndim() != 1 || dst.ndim() != 1 || src.shape(0) != dst.shape(0))
-        throw py::value_error("src and dst must be one-dimensional arrays of equal length");
     if (n < 0) throw py::value_error("the vertex count must not be negative");
-    const double* w = nullptr;
-    py::array weight_array;
-    if (!weights.is_none()) {
-        weight_array = py::reinterpret_borrow<py::array>(weights);
-        if (!is_plain<double>(weight_array) || weight_array.shape(0) != src.shape(0))
-            throw py::type_error("weights must be a contiguous float64 array with one entry per edge");
-        w = data_of<double>(weight_array);
-    }
     const int workers = get_thread_count(threads);
-    if (is_plain<std::int32_t>(src) && is_plain<std::int32_t>(dst))
-        return wrap(build<std::int32_t>(src, dst, w, n, directed, simplify, workers));
-    if (is_plain<std::int64_t>(src) && is_plain<std::int64_t>(dst))
-        return wrap(build<std::int64_t>(src, dst, w, n, directed, simplify, workers));
-    if (is_plain<std::uint32_t>(src) && is_plain<std::uint32_t>(dst))
-        return wrap(build<std::uint32_t>(src, dst, w, n, directed, simplify, workers));
-    if (is_plain<std::uint64_t>(src) && is_plain<std::uint64_t>(dst))
-        return wrap(build<std::uint64_t>(src, dst, w, n, directed, simplify, workers));
-    throw py::type_error("src and dst must be contiguous arrays of one 32- or 64-bit integer type");
+    return wrap(with_ids(src, dst, [&](const auto* s, const auto* d) {
+        const double* w = weights_of(weights, src.shape(0));
+        const std::int64_t count = src.shape(0);
+        return without_lock([&](Interrupt* interrupt) {
+            Team team(workers_for(2 * count, workers), interrupt);
+            return csr_from_edges(s, d, w, count, n, directed, simplify, team);
+        });
+    }));
 }
+
+// Runs step(team) without the lock on a team sized for `work` (every worker when it is unknown).
+template <class Step>
+auto on_team(int threads, std::int64_t work, Step&& step) {
+    const int workers = get_thread_count(threads);
+    return without_lock([&](Interrupt* interrupt) {
+        Team team(work == 0 ? workers : workers_for(work, workers), interrupt);
+        return step(team);
+    });
+}
+
+// CsrBuilder for Python: batches of numpy arrays, each counted and then placed without the lock.
+class Batches {
+public:
+    Batches(int n, bool directed, bool weighted, bool simplify) : builder_(n, directed, weighted, simplify) {
+        if (n < 0) throw py::value_error("the vertex count must not be negative");
+    }
+
+    void count(const py::array& src, const py::array& dst, int threads) {
+        with_ids(src, dst, [&](const auto* s, const auto* d) {
+            on_team(threads, 2 * src.shape(0), [&](Team& team) { builder_.count(s, d, src.shape(0), team); });
+            return 0;
+        });
+    }
+
+    void place(const py::array& src, const py::array& dst, const py::object& weights, int threads) {
+        with_ids(src, dst, [&](const auto* s, const auto* d) {
+            const double* w = weights_of(weights, src.shape(0));
+            on_team(threads, 2 * src.shape(0), [&](Team& team) { builder_.place(s, d, w, src.shape(0), team); });
+            return 0;
+        });
+    }
+
+    CsrArrays finish(int threads) {
+        return wrap(on_team(threads, 0, [&](Team& team) { return builder_.finish(team); }));
+    }
+
+private:
+    CsrBuilder builder_;
+};
 
 CsrArrays from_graph(const Graph& graph, int threads) {
     require_initialised(graph);
@@ -141,6 +184,12 @@ void register_csr(py::module_& m) {
         .def_readonly("weights", &CsrArrays::weights);
     m.def("csr_from_edges", &from_edges, py::arg("src"), py::arg("dst"), py::arg("num_vertices"),
           py::arg("weights"), py::arg("directed"), py::arg("simplify"), py::arg("threads"));
+    py::class_<Batches>(m, "CsrBatches")
+        .def(py::init<int, bool, bool, bool>(), py::arg("num_vertices"), py::arg("directed"), py::arg("weighted"),
+             py::arg("simplify"))
+        .def("count", &Batches::count, py::arg("src"), py::arg("dst"), py::arg("threads"))
+        .def("place", &Batches::place, py::arg("src"), py::arg("dst"), py::arg("weights"), py::arg("threads"))
+        .def("finish", &Batches::finish, py::arg("threads"));
     m.def("csr_from_graph", &from_graph, py::arg("graph"), py::arg("threads"));
     m.def("csr_checked", &checked, py::arg("num_vertices"), py::arg("offsets"), py::arg("targets"),
           py::arg("weights"), py::arg("directed"), py::arg("threads"));

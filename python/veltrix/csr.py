@@ -12,6 +12,9 @@ from __future__ import annotations
 import json
 import operator
 import os
+import tempfile
+from collections.abc import Iterable, Iterator, Sequence
+from contextlib import contextmanager
 from pathlib import Path
 from typing import TYPE_CHECKING, Any
 
@@ -41,6 +44,43 @@ def _ids(values: ArrayLike, name: str) -> NDArray[Any]:
         if array.dtype.itemsize < 4:
             return array.astype(np.int32)
     return index_array(array, name)
+
+
+Chunk = tuple[NDArray[Any], NDArray[Any], NDArray[np.float64] | None]
+
+
+def _chunk(chunk: Any, index: int, weighted: bool) -> Chunk:
+    """One batch of edges as the native builder reads it, or a clear error naming the batch."""
+    if not isinstance(chunk, tuple | list) or len(chunk) not in (2, 3):
+        raise TypeError(f"chunk {index} must be a (src, dst) or (src, dst, weights) tuple")
+    s, d = _ids(chunk[0], f"chunk {index}: src"), _ids(chunk[1], f"chunk {index}: dst")
+    if len(s) != len(d):
+        raise ValueError(f"chunk {index}: src has {len(s)} entries but dst has {len(d)}")
+    if s.dtype != d.dtype:
+        s, d = s.astype(np.int64), d.astype(np.int64)
+    if weighted != (len(chunk) == 3):
+        raise ValueError(f"chunk {index}: " + ("weights are missing" if weighted else "weights given, but weighted=False"))
+    w = np.ascontiguousarray(weight_array(chunk[2], len(s))) if weighted else None
+    return s, d, w
+
+
+@contextmanager
+def _spilled(chunks: Iterable[Any], weighted: bool, folder: str | None) -> Iterator[list[Chunk]]:
+    """The chunks, each written to a temporary ``.npy`` file as it arrives and mapped back, so that
+    a one-shot iterable can be read twice holding one chunk in memory at a time."""
+    with tempfile.TemporaryDirectory(prefix="veltrix-chunks-", dir=folder) as spill:
+        mapped: list[Chunk] = []
+        for k, chunk in enumerate(chunks):
+            arrays = _chunk(chunk, k, weighted)
+            names = [os.path.join(spill, f"{k}.{part}.npy") for part in ("src", "dst", "weights")]
+            for name, array in zip(names, arrays):
+                if array is not None:
+                    np.save(name, array)
+            w = np.load(names[2], mmap_mode="r") if weighted else None
+            mapped.append((np.load(names[0], mmap_mode="r"), np.load(names[1], mmap_mode="r"), w))
+            del arrays
+        yield mapped
+        del mapped
 
 
 class CSRGraph:
@@ -124,6 +164,70 @@ class CSRGraph:
             vertex_count(n, s, d)
             raise
         return cls._wrap(arrays)
+
+    @classmethod
+    def from_chunks(
+        cls,
+        chunks: Iterable[Any],
+        num_vertices: int | None = None,
+        *,
+        weighted: bool = False,
+        directed: bool = False,
+        simplify: bool = False,
+        threads: int = -1,
+        spill_dir: str | None = None,
+    ) -> CSRGraph:
+        """Build the graph of edges that arrive in batches, without the whole edge list in memory.
+
+        The result is `from_edges` of all the batches joined in order. The batches are read twice,
+        once to count each list's entries and once to place them: a sequence (list, tuple) is
+        iterated twice; any other iterable (a generator, a file reader) is read once, each batch
+        written to a temporary folder as it arrives and mapped back for the second reading.
+
+        Parameters
+        ----------
+        chunks : iterable of (src, dst) or (src, dst, weights)
+            The batches; integer arrays as `from_edges` takes them.
+        num_vertices : int, optional
+            Number of vertices; by default one more than the largest index of any batch.
+        weighted : bool
+            Whether every batch carries a third array of weights.
+        directed, simplify, threads
+            As for `from_edges`.
+        spill_dir : str, optional
+            Where the batches of a one-shot iterable are written (default: the system's
+            temporary folder).
+        """
+        if isinstance(chunks, Sequence):
+            return cls._from_batches([_chunk(c, k, weighted) for k, c in enumerate(chunks)], num_vertices,
+                                     weighted, directed, simplify, threads)
+        with _spilled(chunks, weighted, spill_dir) as batches:
+            return cls._from_batches(batches, num_vertices, weighted, directed, simplify, threads)
+
+    @classmethod
+    def _from_batches(
+        cls, batches: list[Chunk], num_vertices: int | None, weighted: bool, directed: bool, simplify: bool,
+        threads: int,
+    ) -> CSRGraph:
+        if num_vertices is None:
+            n = max((vertex_count(None, s, d) for s, d, _ in batches), default=0)
+        else:
+            n = operator.index(num_vertices)
+            if not 0 <= n <= MAX_VERTICES:
+                raise ValueError(f"num_vertices = {n} is outside [0, {MAX_VERTICES}]")
+        builder = _native.CsrBatches(n, bool(directed), bool(weighted), bool(simplify))
+        for k, (s, d, _) in enumerate(batches):
+            try:
+                builder.count(s, d, threads)
+            except IndexError:
+                try:
+                    vertex_count(n, s, d)
+                except ValueError as error:
+                    raise ValueError(f"chunk {k}: {error}") from None
+                raise
+        for s, d, w in batches:
+            builder.place(s, d, w, threads)
+        return cls._wrap(builder.finish(threads))
 
     @classmethod
     def from_graph(cls, graph: Graph, *, threads: int = -1) -> CSRGraph:
