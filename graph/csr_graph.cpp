@@ -232,7 +232,7 @@ private:
 };
 
 [[noreturn]] void throw_changed() {
-    throw std::runtime_error("the edge arrays changed while the graph was being built from them");
+    throw std::runtime_error("the edges changed while the graph was being built from them");
 }
 
 }  // namespace
@@ -308,7 +308,7 @@ CsrGraph CsrBuilder::finish(Team& team) {
         if (next_[v] != graph_.offsets[v + 1]) raise_flag(unfilled);
     });
     if (unfilled.load() || placed_hash_ != counted_hash_ || placed_edges_ != counted_edges_)
-        throw std::runtime_error("the batches placed differ from the batches counted");
+        throw_changed();
     if (simplify_) simplify_lists(graph_, team);
     return std::move(graph_);
 }

@@ -1,6 +1,7 @@
 """CSRGraph: the lists Graph would hold, built from every input, simplified on request, saved and
 mapped back; damaged files are refused whole."""
 
+import collections.abc
 import json
 
 import numpy as np
@@ -145,3 +146,37 @@ def test_a_damaged_file_is_refused(tmp_path, kind, mmap):
     DAMAGES[kind](tmp_path / "g")
     with pytest.raises(ValueError, match=str(tmp_path / "g")):
         CSRGraph.load(tmp_path / "g", mmap=mmap)
+
+
+@pytest.mark.parametrize("one_shot", [False, True])
+@pytest.mark.parametrize("weighted, directed", [(False, False), (True, True)])
+def test_chunks_build_what_one_array_builds(tmp_path, one_shot, weighted, directed):
+    src, dst, w = random_edges(5)
+    whole = CSRGraph.from_edges(src, dst, weights=w if weighted else None, directed=directed)
+    cuts = [0, 1, 1, 400, 999, len(src)]
+    chunks = [(src[a:b].astype(np.int32), dst[a:b].astype(np.int32)) + ((w[a:b],) if weighted else ())
+              for a, b in zip(cuts, cuts[1:])]
+    source = iter(chunks) if one_shot else chunks
+    built = CSRGraph.from_chunks(source, weighted=weighted, directed=directed, threads=3, spill_dir=str(tmp_path))
+    assert lists_of(built) == lists_of(whole)
+    assert list(tmp_path.iterdir()) == []  # the spilled batches are gone
+
+
+def test_chunks_that_differ_between_readings_are_refused():
+    class Shifting(collections.abc.Sequence):
+        """A sequence whose batches change between the two readings."""
+        readings = 0
+
+        def __len__(self):
+            return 1
+
+        def __getitem__(self, k):
+            if k > 0:
+                raise IndexError
+            self.readings += 1
+            return np.arange(10) % (5 + self.readings), np.arange(10)[::-1].copy()
+
+    with pytest.raises(RuntimeError, match="changed"):
+        CSRGraph.from_chunks(Shifting(), 12)
+    with pytest.raises(ValueError, match="chunk 1: dst"):
+        CSRGraph.from_chunks([([0], [1]), ([0], [40])], 10)

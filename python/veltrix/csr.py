@@ -13,7 +13,7 @@ import json
 import operator
 import os
 import tempfile
-from collections.abc import Iterable, Iterator, Sequence
+from collections.abc import Callable, Iterable, Iterator, Sequence
 from contextlib import contextmanager
 from pathlib import Path
 from typing import TYPE_CHECKING, Any
@@ -181,7 +181,7 @@ class CSRGraph:
 
         The result is `from_edges` of all the batches joined in order. The batches are read twice,
         once to count each list's entries and once to place them: a sequence (list, tuple) is
-        iterated twice; any other iterable (a generator, a file reader) is read once, each batch
+        iterated twice, and must give the same batches both times (else RuntimeError); any other iterable (a generator, a file reader) is read once, each batch
         written to a temporary folder as it arrives and mapped back for the second reading.
 
         Parameters
@@ -199,24 +199,29 @@ class CSRGraph:
             temporary folder).
         """
         if isinstance(chunks, Sequence):
-            return cls._from_batches([_chunk(c, k, weighted) for k, c in enumerate(chunks)], num_vertices,
-                                     weighted, directed, simplify, threads)
+            sequence = chunks
+
+            def reading() -> Iterator[Chunk]:
+                return (_chunk(c, k, weighted) for k, c in enumerate(sequence))
+
+            return cls._from_batches(reading, num_vertices, weighted, directed, simplify, threads)
         with _spilled(chunks, weighted, spill_dir) as batches:
-            return cls._from_batches(batches, num_vertices, weighted, directed, simplify, threads)
+            return cls._from_batches(lambda: iter(batches), num_vertices, weighted, directed, simplify, threads)
 
     @classmethod
     def _from_batches(
-        cls, batches: list[Chunk], num_vertices: int | None, weighted: bool, directed: bool, simplify: bool,
-        threads: int,
+        cls, batches: Callable[[], Iterator[Chunk]], num_vertices: int | None, weighted: bool, directed: bool,
+        simplify: bool, threads: int,
     ) -> CSRGraph:
+        """The graph of the batches, each reading of which `batches()` starts anew."""
         if num_vertices is None:
-            n = max((vertex_count(None, s, d) for s, d, _ in batches), default=0)
+            n = max((vertex_count(None, s, d) for s, d, _ in batches()), default=0)
         else:
             n = operator.index(num_vertices)
             if not 0 <= n <= MAX_VERTICES:
                 raise ValueError(f"num_vertices = {n} is outside [0, {MAX_VERTICES}]")
         builder = _native.CsrBatches(n, bool(directed), bool(weighted), bool(simplify))
-        for k, (s, d, _) in enumerate(batches):
+        for k, (s, d, _) in enumerate(batches()):
             try:
                 builder.count(s, d, threads)
             except IndexError:
@@ -225,7 +230,7 @@ class CSRGraph:
                 except ValueError as error:
                     raise ValueError(f"chunk {k}: {error}") from None
                 raise
-        for s, d, w in batches:
+        for s, d, w in batches():
             builder.place(s, d, w, threads)
         return cls._wrap(builder.finish(threads))
 
