@@ -2,8 +2,11 @@
 // every kernel gives on a CSR view exactly what it gives on the same Graph, and the check of
 // arrays from outside catches each kind of damage.
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstdint>
+#include <iostream>
 #include <stdexcept>
 #include <utility>
 #include <string>
@@ -117,6 +120,36 @@ void batches_build_the_same_graph() {
     CHECK(refused);
 }
 
+// The kernels index lists by 64-bit offsets: a small graph whose lists lie past entry 2^31 of a
+// sparse mapping (only the touched pages take memory) gives the answers of the same lists at 0.
+void lists_past_entry_2_31() {
+    const WeightedGraph graph = testing::random_graph({2000, 8000, false}, 3);
+    Team team(2);
+    const CsrGraph low = csr_from_lists(graph, false, team);
+    const std::int64_t base = (std::int64_t{1} << 31) + 3, entries = low.offsets[graph.vertices()];
+    const std::size_t bytes = static_cast<std::size_t>(base + entries) * sizeof(int);
+    void* mapping = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (mapping == MAP_FAILED) {
+        std::cout << "skipped: no room for a sparse mapping past 2^31 entries\n";
+        return;
+    }
+    int* const targets = static_cast<int*>(mapping);
+    std::copy(low.targets.begin(), low.targets.end(), targets + base);
+    std::vector<std::int64_t> offsets(low.offsets.begin(), low.offsets.end());
+    for (std::int64_t& offset : offsets) offset += base;
+    const CsrView high(graph.vertices(), offsets.data(), targets, nullptr, true);
+    for (int workers : {1, 3}) {
+        CHECK(hop_distances(high, 5, workers) == hop_distances(graph, 5, workers));
+        CHECK(connected_components(high, workers) == connected_components(graph, workers));
+        CHECK(pagerank_gather(high, 5, 0.85, workers) == pagerank_gather(graph, 5, 0.85, workers));
+        CHECK(pagerank_scatter(high, 5, 0.85, workers) == pagerank_scatter(graph, 5, 0.85, workers));
+        CHECK_EQ(triangle_count(high, workers), triangle_count(graph, workers));
+    }
+    CHECK(csr_problem(graph.vertices(), offsets.data(), targets, base + entries, false, team).find("start at") !=
+          std::string::npos);
+    munmap(mapping, bytes);
+}
+
 void damage_is_named() {
     // 0 - 1 - 2, undirected.
     std::vector<std::int64_t> offsets{0, 1, 3, 4};
@@ -147,6 +180,7 @@ int main() {
     check::context() = "";
     simplified_lists_are_sorted_sets_without_loops();
     batches_build_the_same_graph();
+    lists_past_entry_2_31();
     damage_is_named();
     return check::report();
 }
