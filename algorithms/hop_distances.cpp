@@ -20,6 +20,7 @@
 #include "algorithms/hop_distances.hpp"
 
 #include <algorithm>
+#include <cstdint>
 #include <optional>
 
 #include "graph/input.hpp"
@@ -45,7 +46,9 @@ struct alignas(64) Found {
     long long edges = 0;
 };
 
-int task_grain(const Team& team, int length) { return std::min(team.grain_for(length), kMaxGrain); }
+int task_grain(const Team& team, int length) {
+    return static_cast<int>(std::min<std::int64_t>(team.grain_for(length), kMaxGrain));
+}
 
 // Gives an unvisited vertex its distance when one worker runs the whole pass; true if it did.
 bool visit(int& entry, int distance) {

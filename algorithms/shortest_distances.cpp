@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <limits>
 #include <utility>
 
@@ -120,8 +121,11 @@ Outcome delta_stepping(const View& graph, int source, double delta, Team& team, 
     };
 
     for (;;) {
-        team.for_chunks(0, static_cast<int>(frontier.size()), team.grain_for(static_cast<long long>(frontier.size())),
-                        [&](int first, int last, int worker) {
+        // A bucket holds a vertex once for every time its distance was lowered into it, so its
+        // length is counted in 64 bits.
+        const auto queued = static_cast<std::int64_t>(frontier.size());
+        team.for_chunks(std::int64_t{0}, queued, team.grain_for(queued),
+                        [&](std::int64_t first, std::int64_t last, int worker) {
                             relax_range(frontier, first, last, worker);
                             auto& mine = buckets[worker];
                             while (current < mine.size() && !mine[current].empty() &&

@@ -65,10 +65,10 @@ Team::~Team() {
     for (auto& thread : threads_) thread.join();
 }
 
-int Team::grain_for(long long length) const {
-    if (size_ == 1 || length <= kMinGrain) return static_cast<int>(std::max(length, 1LL));
-    const long long chunks = kChunksPerWorker * size_;
-    return static_cast<int>(std::max(kMinGrain, (length + chunks - 1) / chunks));
+std::int64_t Team::grain_for(std::int64_t length) const {
+    if (size_ == 1 || length <= kMinGrain) return std::max<std::int64_t>(length, 1);
+    const std::int64_t chunks = kChunksPerWorker * size_;
+    return std::max<std::int64_t>(kMinGrain, (length + chunks - 1) / chunks);
 }
 
 void Team::serve(int worker) {

@@ -14,6 +14,7 @@
 #include <exception>
 #include <mutex>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 namespace veltrix {
@@ -48,30 +49,33 @@ public:
         run_erased(tasks, &task, [](void* f, int t, int worker) { (*static_cast<Task*>(f))(t, worker); });
     }
 
-    // Runs chunk(first, last, worker) over [begin, end) cut into chunks of `grain` indices.
-    template <class Chunk>
-    void for_chunks(int begin, int end, int grain, Chunk&& chunk) {
+    // Runs chunk(first, last, worker) over [begin, end) cut into chunks of `grain` indices. The
+    // indices are of the range's own type: vertex ranges are int, and a range of list entries or
+    // of queued vertices, which may pass 2^31, is std::int64_t.
+    template <class Index, class Chunk>
+    void for_chunks(Index begin, Index end, std::type_identity_t<Index> grain, Chunk&& chunk) {
         if (end <= begin) return;
-        const long long length = static_cast<long long>(end) - begin;
+        const std::int64_t length = static_cast<std::int64_t>(end) - begin;
         const int tasks = static_cast<int>((length + grain - 1) / grain);
         run(tasks, [&](int t, int worker) {
-            const long long first = begin + static_cast<long long>(grain) * t;
-            const long long last = first + grain < end ? first + grain : end;
-            chunk(static_cast<int>(first), static_cast<int>(last), worker);
+            const std::int64_t first = begin + static_cast<std::int64_t>(grain) * t;
+            const std::int64_t last = first + grain < end ? first + grain : end;
+            chunk(static_cast<Index>(first), static_cast<Index>(last), worker);
         });
     }
 
     // Runs body(i) for every i in [begin, end), in chunks sized for this team (see grain_for).
     template <class Body>
     void for_each(int begin, int end, Body&& body) {
-        for_chunks(begin, end, grain_for(end - begin), [&](int first, int last, int) {
+        for_chunks(begin, end, static_cast<int>(grain_for(end - begin)), [&](int first, int last, int) {
             for (int i = first; i < last; ++i) body(i);
         });
     }
 
     // A chunk length that gives every worker several chunks of [0, length), so that the load
     // balances and a stalled worker holds back little, but no chunk too short to pay for its claim.
-    int grain_for(long long length) const;
+    // Never more than `length`, so a grain for an int range is an int.
+    std::int64_t grain_for(std::int64_t length) const;
 
     // True once the running pass has been told to stop; long tasks may poll it and return early.
     bool stopping() const { return stop_.load(std::memory_order_relaxed); }

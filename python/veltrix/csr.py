@@ -16,7 +16,7 @@ import tempfile
 from collections.abc import Callable, Iterable, Iterator, Sequence
 from contextlib import contextmanager
 from pathlib import Path
-from typing import TYPE_CHECKING, Any
+from typing import TYPE_CHECKING, Any, Literal
 
 import numpy as np
 from numpy.typing import ArrayLike, NDArray
@@ -345,7 +345,7 @@ class CSRGraph:
             n, directed, weighted = int(meta["num_vertices"]), meta["directed"], meta["weighted"]
             if not isinstance(directed, bool) or not isinstance(weighted, bool):
                 raise ValueError("graph.json: directed and weighted must be true or false")
-            mode = "r" if mmap else None
+            mode: Literal["r"] | None = "r" if mmap else None
             offsets = np.load(folder / "offsets.npy", mmap_mode=mode, allow_pickle=False)
             targets = np.load(folder / "targets.npy", mmap_mode=mode, allow_pickle=False)
             weights = np.load(folder / "weights.npy", mmap_mode=mode, allow_pickle=False) if weighted else None
