@@ -15,4 +15,5 @@ PYBIND11_MODULE(_native, m) {
     py::module_::import("_veltrix");
     m.doc() = "Array functions of VELTRIX, released from the interpreter lock while they run";
     register_generators(m);
+    register_edge_text(m);
 }
