@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <system_error>
 
 namespace veltrix {
@@ -35,10 +36,13 @@ Table make_table(const EdgeTextFormat& format) {
     return table;
 }
 
-// One piece's output. The line numbers of `error` are within the piece until the join.
+// One piece's output, in arrays sized for the most edges its bytes can hold and left
+// uninitialised, since only the `edges` written are ever read. The line numbers of `error` are
+// within the piece until the join.
 struct Piece {
-    std::vector<std::int32_t> src, dst;
-    std::vector<double> weights;
+    std::unique_ptr<std::int32_t[]> src, dst;
+    std::unique_ptr<double[]> weights;
+    std::int64_t edges = 0;
     std::int64_t lines = 0;
     EdgeTextError error;
 };
@@ -87,24 +91,26 @@ bool parse_double(const char* first, const char* last, double& value) {
     return true;
 }
 
+// Parses the lines of [begin, end), which must end with a line end: every scan then stops at a
+// line end byte without testing for the range's end. `origin` is the offset of `begin` in the block.
 class Parser {
 public:
-    Parser(const Table& table, const char* text, const char* begin, const char* end, bool weighted)
-        : table_(table), text_(text), p_(begin), end_(end), weighted_(weighted) {}
+    Parser(const Table& table, const char* begin, const char* end, std::int64_t origin, bool weighted)
+        : table_(table), begin_(begin), p_(begin), end_(end), origin_(origin), weighted_(weighted) {}
 
     void run(Piece& out) {
-        const std::int64_t bound = (end_ - p_) / 4 + 1;  // every edge line takes at least 4 bytes but the last
-        out.src.reserve(static_cast<std::size_t>(bound));
-        out.dst.reserve(static_cast<std::size_t>(bound));
-        if (weighted_) out.weights.reserve(static_cast<std::size_t>(bound));
+        const std::int64_t bound = (end_ - p_) / 4 + 1;  // an edge line takes at least 4 bytes: "1 2\n"
+        out.src.reset(new std::int32_t[static_cast<std::size_t>(bound)]);
+        out.dst.reset(new std::int32_t[static_cast<std::size_t>(bound)]);
+        if (weighted_) out.weights.reset(new double[static_cast<std::size_t>(bound)]);
         while (p_ < end_) {
             line_begin_ = p_;
             ++out.lines;
             if (!blank() && !edge(out)) {
                 out.error.line = out.lines;
-                out.error.line_begin = line_begin_ - text_;
+                out.error.line_begin = offset(line_begin_);
                 skip_line();
-                out.error.line_end = line_end_ - text_;
+                out.error.line_end = offset(line_end_);
                 return;
             }
             skip_line();
@@ -112,7 +118,8 @@ public:
     }
 
 private:
-    Kind kind(const char* p) const { return p < end_ ? table_.kind[static_cast<unsigned char>(*p)] : kEnd; }
+    Kind kind(const char* p) const { return table_.kind[static_cast<unsigned char>(*p)]; }
+    std::int64_t offset(const char* p) const { return origin_ + (p - begin_); }
 
     // A field of one column ends here: at whitespace without a delimiter, and at the line's end.
     bool field_ends(const char* p) const {
@@ -134,10 +141,9 @@ private:
     // Leaves line_end_ at the line's end and p_ past its line end ("\r\n" counts as one).
     void skip_line() {
         const char* p = p_;
-        while (p < end_ && *p != '\n' && *p != '\r') ++p;
+        while (kind(p) != kEnd) ++p;
         line_end_ = p;
-        if (p < end_) p += (*p == '\r' && p + 1 < end_ && p[1] == '\n') ? 2 : 1;
-        p_ = p;
+        p_ = p + ((*p == '\r' && p + 1 < end_ && p[1] == '\n') ? 2 : 1);
     }
 
     // Reports `problem` for the field starting at p, which runs to the next field end.
@@ -146,8 +152,8 @@ private:
         while (!field_ends(last)) ++last;
         while (last > field && kind(last - 1) == kSpace) --last;
         out.error.problem = problem;
-        out.error.field_begin = field - text_;
-        out.error.field_end = last - text_;
+        out.error.field_begin = offset(field);
+        out.error.field_end = offset(last);
         return false;
     }
 
@@ -172,17 +178,18 @@ private:
     bool id(Piece& out, std::int64_t& value) {
         const char* field = p_;
         const char* p = p_;
-        const bool negative = p < end_ && *p == '-';
-        if (p < end_ && (*p == '-' || *p == '+')) ++p;
+        const bool negative = *p == '-';
+        if (*p == '-' || *p == '+') ++p;
         const char* digits = p;
         std::uint64_t magnitude = 0;
-        bool overflow = false;
-        for (unsigned d; p < end_ && (d = static_cast<unsigned char>(*p) - '0') < 10; ++p)
-            overflow |= __builtin_mul_overflow(magnitude, 10u, &magnitude) | __builtin_add_overflow(magnitude, d, &magnitude);
+        for (unsigned d; (d = static_cast<unsigned char>(*p) - '0') < 10u; ++p) magnitude = magnitude * 10 + d;
         const char* after = table_.delimited ? skip_spaces(p) : p;
         if (p == digits || !field_ends(after)) return refuse(out, EdgeTextProblem::not_integer, field);
+        // Up to 19 significant digits cannot wrap 64 bits; the range test then needs no check per digit.
+        const char* significant = digits;
+        while (*significant == '0') ++significant;
         const std::uint64_t limit = negative ? std::uint64_t{1} << 63 : (std::uint64_t{1} << 63) - 1;
-        if (overflow || magnitude > limit) return refuse(out, EdgeTextProblem::beyond_64_bits, field);
+        if (p - significant > 19 || magnitude > limit) return refuse(out, EdgeTextProblem::beyond_64_bits, field);
         value = negative ? static_cast<std::int64_t>(0 - magnitude) : static_cast<std::int64_t>(magnitude);
         p_ = p;
         return true;
@@ -225,16 +232,18 @@ private:
         }
         // As in a whole-table read, a malformed field anywhere on the line outranks an id out of range.
         if (!in_range(out, ids[0], fields[0]) || !in_range(out, ids[1], fields[1])) return false;
-        out.src.push_back(static_cast<std::int32_t>(ids[0]));
-        out.dst.push_back(static_cast<std::int32_t>(ids[1]));
-        if (weighted_) out.weights.push_back(w);
+        out.src[out.edges] = static_cast<std::int32_t>(ids[0]);
+        out.dst[out.edges] = static_cast<std::int32_t>(ids[1]);
+        if (weighted_) out.weights[out.edges] = w;
+        ++out.edges;
         return true;
     }
 
     const Table& table_;
-    const char* const text_;
+    const char* const begin_;
     const char* p_;
     const char* const end_;
+    const std::int64_t origin_;
     const bool weighted_;
     const char* line_begin_ = nullptr;
     const char* line_end_ = nullptr;
@@ -248,8 +257,8 @@ std::int64_t next_line(const char* text, std::int64_t size, std::int64_t at) {
 }
 
 template <class T>
-void append(std::vector<T>& whole, std::int64_t at, const std::vector<T>& piece) {
-    if (!piece.empty()) std::memcpy(whole.data() + at, piece.data(), piece.size() * sizeof(T));
+void append(std::vector<T>& whole, std::int64_t at, const std::unique_ptr<T[]>& piece, std::int64_t count) {
+    if (count > 0) std::memcpy(whole.data() + at, piece.get(), static_cast<std::size_t>(count) * sizeof(T));
 }
 
 }  // namespace
@@ -262,39 +271,42 @@ int edge_text_pieces(std::int64_t size, int workers, const EdgeTextFormat& forma
 
 EdgeBlock parse_edge_text(const char* text, std::int64_t size, const EdgeTextFormat& format, Team& team) {
     const Table table = make_table(format);
-    const int pieces = edge_text_pieces(size, team.size(), format);
-    std::vector<std::int64_t> cut(static_cast<std::size_t>(pieces) + 1, size);
-    cut[0] = 0;
-    for (int i = 1; i < pieces; ++i)
-        cut[i] = std::max(cut[i - 1], next_line(text, size, size / pieces * i));
+    // A last line without line end is parsed from a copy that has one, so that every piece ends
+    // with a line end.
+    std::int64_t ended = size;
+    while (ended > 0 && text[ended - 1] != '\n' && text[ended - 1] != '\r') --ended;
+    const std::string tail = ended < size ? std::string(text + ended, text + size) + '\n' : std::string();
 
-    std::vector<Piece> parsed(static_cast<std::size_t>(pieces));
+    const int pieces = edge_text_pieces(ended, team.size(), format);
+    std::vector<std::int64_t> cut(static_cast<std::size_t>(pieces) + 1, ended);
+    cut[0] = 0;
+    for (int i = 1; i < pieces; ++i) cut[i] = std::max(cut[i - 1], next_line(text, ended, ended / pieces * i));
+    std::vector<Piece> parsed(static_cast<std::size_t>(pieces) + 1);
     team.run(pieces, [&](int i, int) {
-        Parser(table, text, text + cut[i], text + cut[i + 1], format.weighted).run(parsed[i]);
+        Parser(table, text + cut[i], text + cut[i + 1], cut[i], format.weighted).run(parsed[i]);
     });
+    Parser(table, tail.data(), tail.data() + tail.size(), ended, format.weighted).run(parsed[pieces]);
 
     EdgeBlock block;
-    std::vector<std::int64_t> first(static_cast<std::size_t>(pieces) + 1, 0);
-    for (int i = 0; i < pieces; ++i) {
+    std::vector<std::int64_t> first(parsed.size() + 1, 0);
+    for (std::size_t i = 0; i < parsed.size(); ++i) {
         if (parsed[i].error.problem != EdgeTextProblem::none) {
             block.error = parsed[i].error;
             block.error.line += block.lines;
             return block;
         }
         block.lines += parsed[i].lines;
-        first[i + 1] = first[i] + static_cast<std::int64_t>(parsed[i].src.size());
+        first[i + 1] = first[i] + parsed[i].edges;
     }
-    const auto edges = static_cast<std::size_t>(first[pieces]);
+    const auto edges = static_cast<std::size_t>(first.back());
     block.src.resize(edges);
     block.dst.resize(edges);
     if (format.weighted) block.weights.resize(edges);
-    team.run(pieces, [&](int i, int) {
-        append(block.src, first[i], parsed[i].src);
-        append(block.dst, first[i], parsed[i].dst);
-        append(block.weights, first[i], parsed[i].weights);
-        std::vector<std::int32_t>().swap(parsed[i].src);
-        std::vector<std::int32_t>().swap(parsed[i].dst);
-        std::vector<double>().swap(parsed[i].weights);
+    team.run(static_cast<int>(parsed.size()), [&](int i, int) {
+        append(block.src, first[i], parsed[i].src, parsed[i].edges);
+        append(block.dst, first[i], parsed[i].dst, parsed[i].edges);
+        if (format.weighted) append(block.weights, first[i], parsed[i].weights, parsed[i].edges);
+        parsed[i] = Piece();
     });
     return block;
 }
