@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <numeric>
 #include <random>
+#include <span>
 
 #include "graph/prefetch.hpp"
 #include "parallel/atomics.hpp"
@@ -82,11 +83,9 @@ int most_sampled_root(const std::vector<int>& parent) {
     return best;
 }
 
-}  // namespace
-
-std::vector<int> connected_components(const Graph& graph, int workers, Interrupt* interrupt) {
+template <class View>
+std::vector<int> components_of(const View& graph, int workers, Interrupt* interrupt) {
     const int n = graph.vertices();
-    const AdjacencyLists& adj = graph.get_adj();
     if (n == 0) return {};
     // A vertex or an entry here costs a bit test or a pointer step, a small fraction of the unit
     // workers_for assumes, and four passes share the work: a graph needs that much more of them
@@ -106,8 +105,8 @@ std::vector<int> connected_components(const Graph& graph, int workers, Interrupt
     // The sampled neighbours of each vertex are linked in one pass rather than one pass per round:
     // the lists lie scattered in memory, and the cost of a round is touching each list at all.
     each_vertex([&](int u) {
-        if (u + kSweepAhead < n) prefetch_list(adj, u + kSweepAhead);
-        const std::vector<int>& list = adj[u];
+        if (u + kSweepAhead < n) prefetch_list(graph, u + kSweepAhead);
+        const std::span<const int> list = graph.neighbours(u);
         for (std::size_t i = 0; i < std::min(kSampledRounds, list.size()); ++i) link(parent, u, list[i]);
     });
 
@@ -130,13 +129,23 @@ std::vector<int> connected_components(const Graph& graph, int workers, Interrupt
     each_vertex([&](int u) {
         const bool inside = member(u);
         if (inside && skip_members) return;
-        if (u + kSweepAhead < n) prefetch_list(adj, u + kSweepAhead);
-        const std::vector<int>& list = adj[u];
+        if (u + kSweepAhead < n) prefetch_list(graph, u + kSweepAhead);
+        const std::span<const int> list = graph.neighbours(u);
         for (std::size_t i = kSampledRounds; i < list.size(); ++i)
             if (!inside || !member(list[i])) link(parent, u, list[i]);
     });
     each_vertex([&](int u) { compress(parent, u); });
     return parent;
+}
+
+}  // namespace
+
+std::vector<int> connected_components(const ListsView& graph, int workers, Interrupt* interrupt) {
+    return components_of(graph, workers, interrupt);
+}
+
+std::vector<int> connected_components(const CsrView& graph, int workers, Interrupt* interrupt) {
+    return components_of(graph, workers, interrupt);
 }
 
 }  // namespace veltrix

@@ -2,13 +2,14 @@
 
 #include <vector>
 
-#include "graph/graph.hpp"
+#include "graph/view.hpp"
 #include "parallel/team.hpp"
 
 namespace veltrix {
 
 // Label of every vertex: the smallest vertex of its component, edge direction ignored (weakly
 // connected components of a directed graph). The labels do not depend on `workers`.
-std::vector<int> connected_components(const Graph& graph, int workers, Interrupt* interrupt = nullptr);
+std::vector<int> connected_components(const ListsView& graph, int workers, Interrupt* interrupt = nullptr);
+std::vector<int> connected_components(const CsrView& graph, int workers, Interrupt* interrupt = nullptr);
 
 }  // namespace veltrix

@@ -56,7 +56,8 @@ bool visit(int& entry, int distance) {
 
 // Top-down step: the frontier's vertices (at `level`) claim their unvisited out-neighbours. A
 // level too small to share is one task on the caller, with no compare-and-swap.
-void top_down(Team& team, const AdjacencyLists& adj, const std::vector<int>& frontier, long long frontier_edges,
+template <class View>
+void top_down(Team& team, const View& graph, const std::vector<int>& frontier, long long frontier_edges,
               int level, std::vector<int>& distance, std::vector<Found>& found) {
     const int size = static_cast<int>(frontier.size());
     const int grain = frontier_edges < kShareEdges ? std::min(size, kMaxGrain) : task_grain(team, size);
@@ -64,11 +65,11 @@ void top_down(Team& team, const AdjacencyLists& adj, const std::vector<int>& fro
     team.for_chunks(0, size, grain, [&](int first, int last, int worker) {
         Found& own = found[worker];
         for (int i = first; i < last; ++i) {
-            prefetch_lists_ahead(adj, frontier.data(), i, last);
-            for (int v : adj[frontier[i]])
+            prefetch_lists_ahead(graph, frontier.data(), i, last);
+            for (int v : graph.neighbours(frontier[i]))
                 if (shared ? claim(distance[v], -1, level + 1) : visit(distance[v], level + 1)) {
                     own.vertices.push_back(v);
-                    own.edges += static_cast<long long>(adj[v].size());
+                    own.edges += static_cast<long long>(graph.degree(v));
                 }
         }
     });
@@ -77,20 +78,21 @@ void top_down(Team& team, const AdjacencyLists& adj, const std::vector<int>& fro
 // Bottom-up step over mirrored lists: every unvisited vertex looks for a neighbour at `level` and
 // stops at the first. Each vertex is written only by the task holding it; others may read it
 // meanwhile, but a vertex written in this step holds level + 1, never `level`, before and after.
-void bottom_up(Team& team, const AdjacencyLists& adj, int level, std::vector<int>& distance, std::vector<Found>& found) {
+template <class View>
+void bottom_up(Team& team, const View& graph, int level, std::vector<int>& distance, std::vector<Found>& found) {
     const int n = static_cast<int>(distance.size());
     team.for_chunks(0, n, task_grain(team, n), [&](int first, int last, int worker) {
         Found& own = found[worker];
         for (int v = first; v < last; ++v) {
             // The list of an unvisited vertex a few places on, which this sweep will read.
             const int ahead = v + kSweepAhead;
-            if (ahead < last && distance[ahead] < 0) prefetch_list(adj, ahead);
+            if (ahead < last && distance[ahead] < 0) prefetch_list(graph, ahead);
             if (distance[v] >= 0) continue;
-            for (int u : adj[v])
+            for (int u : graph.neighbours(v))
                 if (load(distance[u]) == level) {
                     store(distance[v], level + 1);
                     own.vertices.push_back(v);
-                    own.edges += static_cast<long long>(adj[v].size());
+                    own.edges += static_cast<long long>(graph.degree(v));
                     break;
                 }
         }
@@ -126,17 +128,15 @@ long long gather(std::vector<Found>& found, std::vector<int>& frontier) {
     return edges;
 }
 
-}  // namespace
-
-std::vector<int> hop_distances(const Graph& graph, int source, int workers, Interrupt* interrupt) {
+template <class View>
+std::vector<int> hop_distances_of(const View& graph, int source, int workers, Interrupt* interrupt) {
     const int n = graph.vertices();
     require_vertex(source, n);
-    const AdjacencyLists& adj = graph.get_adj();
     std::vector<int> distance(n, -1);
     distance[source] = 0;
     std::vector<int> frontier{source};
     int level = 0;  // the frontier's
-    long long frontier_edges = static_cast<long long>(adj[source].size());
+    long long frontier_edges = static_cast<long long>(graph.degree(source));
     std::optional<Team> team(std::in_place, 1, interrupt);
     std::vector<Found> found(1);
     long long edges = -1;  // counted when the team comes up
@@ -153,18 +153,28 @@ std::vector<int> hop_distances(const Graph& graph, int source, int workers, Inte
             do {
                 previous = awake;
                 clear(found);
-                bottom_up(*team, adj, level, distance, found);
+                bottom_up(*team, graph, level, distance, found);
                 awake = found_count(found);
                 ++level;
             } while (awake >= previous || awake > n / kBeta);
             frontier_edges = gather(found, frontier);  // and a top-down step follows
         }
         explored += frontier_edges;
-        top_down(*team, adj, frontier, frontier_edges, level, distance, found);
+        top_down(*team, graph, frontier, frontier_edges, level, distance, found);
         ++level;
         frontier_edges = gather(found, frontier);
     }
     return distance;
+}
+
+}  // namespace
+
+std::vector<int> hop_distances(const ListsView& graph, int source, int workers, Interrupt* interrupt) {
+    return hop_distances_of(graph, source, workers, interrupt);
+}
+
+std::vector<int> hop_distances(const CsrView& graph, int source, int workers, Interrupt* interrupt) {
+    return hop_distances_of(graph, source, workers, interrupt);
 }
 
 }  // namespace veltrix

@@ -16,13 +16,14 @@ constexpr int kMaxShift = 16;
 
 // Consecutive blocks of sources, about equal in vertices plus out-edges, several per worker so that
 // hub vertices do not load one worker alone.
-std::vector<int> source_blocks(const AdjacencyLists& adj, long long work, int team_size) {
-    const int n = static_cast<int>(adj.size());
+template <class View>
+std::vector<int> source_blocks(const View& graph, long long work, int team_size) {
+    const int n = graph.vertices();
     const long long parts = team_size == 1 ? 1 : static_cast<long long>(kRangesPerWorker) * team_size;
     std::vector<int> bounds{0};
     long long done = 0;
     for (int u = 0; u < n; ++u) {
-        done += 1 + static_cast<long long>(adj[u].size());
+        done += 1 + static_cast<long long>(graph.degree(u));
         if (done * parts >= work * static_cast<long long>(bounds.size()) && u + 1 < n) bounds.push_back(u + 1);
     }
     bounds.push_back(n);
@@ -39,9 +40,10 @@ std::vector<int> source_blocks(const AdjacencyLists& adj, long long work, int te
 // target through a copy. Blocks write their runs in block order and each block visits its
 // sources in ascending order, so every target's sources come out ascending. No two tasks write
 // the same entry, so nothing needs an atomic.
-InEdges in_edges(const AdjacencyLists& adj, long long work, Team& team) {
-    const int n = static_cast<int>(adj.size());
-    const std::vector<int> block_bounds = source_blocks(adj, work, team.size());
+template <class View>
+InEdges in_edges(const View& graph, long long work, Team& team) {
+    const int n = graph.vertices();
+    const std::vector<int> block_bounds = source_blocks(graph, work, team.size());
     const int blocks = static_cast<int>(block_bounds.size()) - 1;
     const double per_target = static_cast<double>(work - n) / n;
     int shift = 0;
@@ -54,9 +56,9 @@ InEdges in_edges(const AdjacencyLists& adj, long long work, Team& team) {
     std::vector<std::vector<int>> dangling(blocks);
     team.run(blocks, [&](int b, int) {
         for (int u = block_bounds[b]; u < block_bounds[b + 1]; ++u) {
-            in.degree[u] = static_cast<double>(adj[u].size());
-            if (adj[u].empty()) dangling[b].push_back(u);
-            for (int v : adj[u]) ++cursor[cell(b, v >> shift)];
+            in.degree[u] = static_cast<double>(graph.degree(u));
+            if (graph.degree(u) == 0) dangling[b].push_back(u);
+            for (int v : graph.neighbours(u)) ++cursor[cell(b, v >> shift)];
         }
     });
 
@@ -73,7 +75,7 @@ InEdges in_edges(const AdjacencyLists& adj, long long work, Team& team) {
     const int last_place = (1 << shift) - 1;
     team.run(blocks, [&](int b, int) {
         for (int u = block_bounds[b]; u < block_bounds[b + 1]; ++u)
-            for (int v : adj[u]) {
+            for (int v : graph.neighbours(u)) {
                 const std::size_t e = cursor[cell(b, v >> shift)]++;
                 in.sources[e] = u;
                 place_in_bucket[e] = static_cast<std::uint16_t>(v & last_place);
@@ -104,6 +106,9 @@ InEdges in_edges(const AdjacencyLists& adj, long long work, Team& team) {
     for (const auto& part : dangling) in.dangling.insert(in.dangling.end(), part.begin(), part.end());
     return in;
 }
+
+template InEdges in_edges(const ListsView&, long long, Team&);
+template InEdges in_edges(const CsrView&, long long, Team&);
 
 std::vector<int> balanced_ranges(const InEdges& in, int team_size) {
     const int n = static_cast<int>(in.degree.size());

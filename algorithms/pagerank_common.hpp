@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "graph/graph.hpp"
+#include "graph/view.hpp"
 #include "parallel/buffer.hpp"
 #include "parallel/team.hpp"
 #include "parallel/threads.hpp"
@@ -55,8 +55,9 @@ struct InEdges {
     std::vector<int> dangling;   // the vertices without out-edges, ascending
 };
 
-// `work` is the work of one iteration: every vertex plus every list entry.
-InEdges in_edges(const AdjacencyLists& adj, long long work, Team& team);
+// `work` is the work of one iteration: every vertex plus every list entry. Compiled for both views.
+template <class View>
+InEdges in_edges(const View& graph, long long work, Team& team);
 
 // The shares of the sources at in-edge positions [first, last), added in that order from 0.0.
 inline double sum_shares(const InEdges& in, const Buffer<double>& share, std::size_t first, std::size_t last) {
@@ -72,16 +73,15 @@ std::vector<int> balanced_ranges(const InEdges& in, int team_size);
 // Runs `iterations` power iterations from 1 / n everywhere. sum(in, share, i) must return the
 // gathered S_i of vertex i from the current shares; the dangling mass D is summed in ascending
 // vertex order from 0.0 between the passes.
-template <class Sum>
-std::vector<double> power_iteration(const Graph& graph, int iterations, double damping, int workers,
+template <class View, class Sum>
+std::vector<double> power_iteration(const View& graph, int iterations, double damping, int workers,
                                     Interrupt* interrupt, Sum sum) {
     const int n = graph.vertices();
     if (n == 0) return {};
     require_valid_arguments(iterations, damping);
-    const AdjacencyLists& adj = graph.get_adj();
     const long long work = n + graph.entry_count();
     Team team(workers_for(work, workers), interrupt);
-    const InEdges in = in_edges(adj, work, team);
+    const InEdges in = in_edges(graph, work, team);
     const std::vector<int> bounds = balanced_ranges(in, team.size());
     const int ranges = static_cast<int>(bounds.size()) - 1;
     const double count = static_cast<double>(n);

@@ -14,8 +14,10 @@
 
 namespace veltrix {
 
-std::vector<double> pagerank_scatter(const Graph& graph, int iterations, double damping, int workers,
-                                     Interrupt* interrupt) {
+namespace {
+
+template <class View>
+std::vector<double> scattered(const View& graph, int iterations, double damping, int workers, Interrupt* interrupt) {
     const long long block = chunk_length(graph.vertices(), workers);  // slot_block's block length
     return pagerank::power_iteration(
         graph, iterations, damping, workers, interrupt,
@@ -38,6 +40,18 @@ std::vector<double> pagerank_scatter(const Graph& graph, int iterations, double 
             }
             return gathered + run;
         });
+}
+
+}  // namespace
+
+std::vector<double> pagerank_scatter(const ListsView& graph, int iterations, double damping, int workers,
+                                     Interrupt* interrupt) {
+    return scattered(graph, iterations, damping, workers, interrupt);
+}
+
+std::vector<double> pagerank_scatter(const CsrView& graph, int iterations, double damping, int workers,
+                                     Interrupt* interrupt) {
+    return scattered(graph, iterations, damping, workers, interrupt);
 }
 
 }  // namespace veltrix

@@ -12,11 +12,22 @@
 
 namespace veltrix {
 
-std::vector<bool> reachability(const Graph& graph, int source, int workers, Interrupt* interrupt) {
-    const std::vector<int> distance = hop_distances(graph, source, workers, interrupt);
+namespace {
+
+std::vector<bool> reached(const std::vector<int>& distance) {
     std::vector<bool> reached(distance.size());
     for (std::size_t v = 0; v < distance.size(); ++v) reached[v] = distance[v] >= 0;
     return reached;
+}
+
+}  // namespace
+
+std::vector<bool> reachability(const ListsView& graph, int source, int workers, Interrupt* interrupt) {
+    return reached(hop_distances(graph, source, workers, interrupt));
+}
+
+std::vector<bool> reachability(const CsrView& graph, int source, int workers, Interrupt* interrupt) {
+    return reached(hop_distances(graph, source, workers, interrupt));
 }
 
 }  // namespace veltrix

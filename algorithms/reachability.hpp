@@ -2,13 +2,14 @@
 
 #include <vector>
 
-#include "graph/graph.hpp"
+#include "graph/view.hpp"
 #include "parallel/team.hpp"
 
 namespace veltrix {
 
 // Whether each vertex is reachable from `source` along the lists. The same for every worker
 // count. Throws "Vertex index out of range" unless `source` is a vertex.
-std::vector<bool> reachability(const Graph& graph, int source, int workers, Interrupt* interrupt = nullptr);
+std::vector<bool> reachability(const ListsView& graph, int source, int workers, Interrupt* interrupt = nullptr);
+std::vector<bool> reachability(const CsrView& graph, int source, int workers, Interrupt* interrupt = nullptr);
 
 }  // namespace veltrix

@@ -45,7 +45,8 @@ void restart(std::vector<double>& distance, int source) {
     distance[source] = 0.0;
 }
 
-Outcome heap_distances(const WeightedLists& lists, int source, std::vector<double>& distance) {
+template <class View>
+Outcome heap_distances(const View& graph, int source, std::vector<double>& distance) {
     using Entry = std::pair<double, int>;
     const auto later = [](const Entry& a, const Entry& b) { return a.first > b.first; };
     std::vector<Entry> heap{{0.0, source}};
@@ -54,7 +55,7 @@ Outcome heap_distances(const WeightedLists& lists, int source, std::vector<doubl
         const auto [d, u] = heap.back();
         heap.pop_back();
         if (d > distance[u]) continue;  // superseded by a later, lower entry
-        for (const auto& [v, weight] : lists[u]) {
+        for (const auto& [v, weight] : graph.weighted(u)) {
             if (weight < 0.0) return Outcome::negative_weight;
             const double candidate = d + weight;
             if (!(candidate < distance[v])) continue;
@@ -69,22 +70,24 @@ Outcome heap_distances(const WeightedLists& lists, int source, std::vector<doubl
 // A bucket width of a few typical weights over the average degree: wide enough for passes with
 // plenty of work, narrow enough that little is relaxed before its distance is final. The weights
 // are sampled from lists spread over the graph; NaN, infinite and negative ones tell nothing.
-double bucket_width(const WeightedLists& lists, long long entries) {
-    const int n = static_cast<int>(lists.size());
+template <class View>
+double bucket_width(const View& graph) {
+    const int n = graph.vertices();
     double sum = 0.0;
     int count = 0;
     for (int s = 0; s < kWeightSamples; ++s) {
-        const auto& list = lists[static_cast<long long>(n) * s / kWeightSamples];
+        const auto list = graph.weighted(static_cast<int>(static_cast<long long>(n) * s / kWeightSamples));
         if (list.empty()) continue;
         const double weight = list.front().second;
         if (weight >= 0.0 && weight < std::numeric_limits<double>::infinity()) sum += weight, ++count;
     }
     const double mean = count > 0 && sum > 0.0 ? sum / count : 1.0;
-    const double degree = std::max(1.0, static_cast<double>(entries) / n);
+    const double degree = std::max(1.0, static_cast<double>(graph.entry_count()) / n);
     return std::max(mean * 2.0 / degree, std::numeric_limits<double>::min());
 }
 
-Outcome delta_stepping(const WeightedLists& lists, int source, double delta, Team& team, std::vector<double>& distance) {
+template <class View>
+Outcome delta_stepping(const View& graph, int source, double delta, Team& team, std::vector<double>& distance) {
     std::vector<std::vector<std::vector<int>>> buckets(team.size());
     std::vector<std::vector<int>> batch(team.size());
     std::vector<int> frontier{source};
@@ -94,7 +97,7 @@ Outcome delta_stepping(const WeightedLists& lists, int source, double delta, Tea
     auto relax = [&](int u, int worker) {
         const double d = load(distance[u]);
         if (d / delta < static_cast<double>(current)) return;  // settled in an earlier bucket
-        for (const auto& [v, weight] : lists[u]) {
+        for (const auto& [v, weight] : graph.weighted(u)) {
             if (weight < 0.0) return raise_flag(negative);
             const double candidate = d + weight;
             if (!lower_to(distance[v], candidate)) continue;
@@ -109,7 +112,7 @@ Outcome delta_stepping(const WeightedLists& lists, int source, double delta, Tea
 
     auto relax_range = [&](const std::vector<int>& vertices, std::size_t first, std::size_t last, int worker) {
         for (std::size_t i = first; i < last; ++i) {
-            prefetch_lists_ahead(lists, vertices.data(), i, last);
+            prefetch_lists_ahead(graph, vertices.data(), i, last);
             // relax reads the vertex's own distance before its list.
             if (i + 8 < last) __builtin_prefetch(&distance[vertices[i + 8]]);
             relax(vertices[i], worker);
@@ -150,8 +153,9 @@ Outcome delta_stepping(const WeightedLists& lists, int source, double delta, Tea
 // when its distance has been lowered since its previous relaxation (the source counts as lowered
 // once): any other vertex would offer every target the same candidate as before, which can no
 // longer lower it. A lowered value is visible to the rest of the same pass.
-void relaxation_passes(const WeightedLists& lists, int source, Team& team, std::vector<double>& distance) {
-    const int n = static_cast<int>(lists.size());
+template <class View>
+void relaxation_passes(const View& graph, int source, Team& team, std::vector<double>& distance) {
+    const int n = graph.vertices();
     std::vector<unsigned char> lowered(n, 0);
     lowered[source] = 1;
     std::atomic<bool> changed{true};
@@ -159,7 +163,7 @@ void relaxation_passes(const WeightedLists& lists, int source, Team& team, std::
         changed.store(false);
         team.for_each(0, n, [&](int u) {
             if (!take(lowered[u], static_cast<unsigned char>(0))) return;
-            for (const auto& [v, weight] : lists[u]) {
+            for (const auto& [v, weight] : graph.weighted(u)) {
                 // Read afresh for every edge: another worker, or a self-loop, may have lowered it.
                 if (!lower_to(distance[v], load(distance[u]) + weight)) continue;
                 publish(lowered[v], static_cast<unsigned char>(1));
@@ -169,29 +173,36 @@ void relaxation_passes(const WeightedLists& lists, int source, Team& team, std::
     }
 }
 
-}  // namespace
-
-std::vector<double> shortest_distances(const WeightedGraph& graph, int source, int workers, Interrupt* interrupt) {
+template <class View>
+std::vector<double> distances_of(const View& graph, int source, int workers, Interrupt* interrupt) {
     const int n = graph.vertices();
     require_vertex(source, n);
-    const WeightedLists& lists = graph.get_adj();
     std::vector<double> distance(n, kUnreached);
     distance[source] = 0.0;
     if (n - 1 <= 0) return distance;
 
-    const long long entries = graph.entry_count();
-    Team team(workers_for(n + entries, workers), interrupt);
+    Team team(workers_for(n + graph.entry_count(), workers), interrupt);
 
-    Outcome outcome = delta_stepping(lists, source, bucket_width(lists, entries), team, distance);
+    Outcome outcome = delta_stepping(graph, source, bucket_width(graph), team, distance);
     if (outcome == Outcome::too_far) {
         restart(distance, source);
-        outcome = heap_distances(lists, source, distance);
+        outcome = heap_distances(graph, source, distance);
     }
     if (outcome == Outcome::negative_weight) {
         restart(distance, source);
-        relaxation_passes(lists, source, team, distance);
+        relaxation_passes(graph, source, team, distance);
     }
     return distance;
+}
+
+}  // namespace
+
+std::vector<double> shortest_distances(const ListsView& graph, int source, int workers, Interrupt* interrupt) {
+    return distances_of(graph, source, workers, interrupt);
+}
+
+std::vector<double> shortest_distances(const CsrView& graph, int source, int workers, Interrupt* interrupt) {
+    return distances_of(graph, source, workers, interrupt);
 }
 
 }  // namespace veltrix

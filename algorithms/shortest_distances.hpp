@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "graph/weighted_graph.hpp"
+#include "graph/view.hpp"
 #include "parallel/team.hpp"
 
 namespace veltrix {
@@ -10,7 +10,8 @@ namespace veltrix {
 // Weighted distance of every vertex from `source`: the lightest path, its weights added along the
 // path in double arithmetic; 1e18 where unreached, and no total of 1e18 or more is ever stored. NaN
 // and +inf weights never relax. Throws "Vertex index out of range" for a source outside the graph.
-std::vector<double> shortest_distances(const WeightedGraph& graph, int source, int workers,
-                                       Interrupt* interrupt = nullptr);
+// The view must carry weights.
+std::vector<double> shortest_distances(const ListsView& graph, int source, int workers, Interrupt* interrupt = nullptr);
+std::vector<double> shortest_distances(const CsrView& graph, int source, int workers, Interrupt* interrupt = nullptr);
 
 }  // namespace veltrix

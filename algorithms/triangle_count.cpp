@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -36,18 +37,21 @@ struct UpperLists {
 
 // Built in two passes over the vertices: the count of upper entries of each, then, after the
 // offsets are summed, each list copied and sorted in place.
-UpperLists upper_lists(const AdjacencyLists& adj, Team& team) {
-    const int n = static_cast<int>(adj.size());
+template <class View>
+UpperLists upper_lists(const View& graph, Team& team) {
+    const int n = graph.vertices();
     auto above = [](int u) { return [u](int v) { return v > u; }; };
     UpperLists upper{std::vector<std::size_t>(n + 1, 0), {}, std::vector<char>(n)};
     team.for_each(0, n, [&](int u) {
-        upper.offsets[u + 1] = std::count_if(adj[u].begin(), adj[u].end(), above(u));
+        const std::span<const int> list = graph.neighbours(u);
+        upper.offsets[u + 1] = std::count_if(list.begin(), list.end(), above(u));
     });
     for (int u = 0; u < n; ++u) upper.offsets[u + 1] += upper.offsets[u];
     upper.entries = Buffer<int>(upper.offsets[n]);
     team.for_each(0, n, [&](int u) {
         int* out = upper.entries.data() + upper.offsets[u];
-        std::copy_if(adj[u].begin(), adj[u].end(), out, above(u));
+        const std::span<const int> list = graph.neighbours(u);
+        std::copy_if(list.begin(), list.end(), out, above(u));
         int* const end = upper.entries.data() + upper.offsets[u + 1];
         std::sort(out, end);
         upper.repeats[u] = std::adjacent_find(out, end) != end;
@@ -151,14 +155,12 @@ private:
     std::vector<std::uint64_t> marked_;    // the same values, one bit each
 };
 
-}  // namespace
-
 // The count is an exact integer sum, so it does not depend on how vertices are shared out. Low
 // vertex numbers tend to carry most of the work, so tasks are small batches of vertices, each
 // added into its worker's own partial count.
-std::int64_t triangle_count(const Graph& graph, int workers, Interrupt* interrupt) {
+template <class View>
+std::int64_t triangles_of(const View& graph, int workers, Interrupt* interrupt) {
     const int n = graph.vertices();
-    const AdjacencyLists& adj = graph.get_adj();
     // The work grows with the wedges at each vertex, the squared list lengths summed, more than
     // with the entries: a graph of short lists is counted too soon for a second worker to pay for
     // waking, and a worker that the system deschedules while it holds a task stalls the call by a
@@ -168,12 +170,12 @@ std::int64_t triangle_count(const Graph& graph, int workers, Interrupt* interrup
     constexpr long long kWedgesPerUnit = 64;
     constexpr long long kLongList = 1 << 24;
     long long wedges = 0;
-    for (const auto& list : adj) {
-        const long long length = std::min(static_cast<long long>(list.size()), kLongList);
+    for (int u = 0; u < n; ++u) {
+        const long long length = std::min(static_cast<long long>(graph.degree(u)), kLongList);
         wedges += length * length;
     }
     Team team(workers_for(wedges / kWedgesPerUnit, workers), interrupt);
-    const UpperLists upper = upper_lists(adj, team);
+    const UpperLists upper = upper_lists(graph, team);
 
     constexpr int kBatch = 64;
     std::vector<CommonEntries> common;
@@ -190,6 +192,16 @@ std::int64_t triangle_count(const Graph& graph, int workers, Interrupt* interrup
     std::int64_t count = 0;
     for (std::int64_t p : partial) count += p;
     return count;
+}
+
+}  // namespace
+
+std::int64_t triangle_count(const ListsView& graph, int workers, Interrupt* interrupt) {
+    return triangles_of(graph, workers, interrupt);
+}
+
+std::int64_t triangle_count(const CsrView& graph, int workers, Interrupt* interrupt) {
+    return triangles_of(graph, workers, interrupt);
 }
 
 }  // namespace veltrix

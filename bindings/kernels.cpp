@@ -42,23 +42,12 @@ public:
     }
 };
 
-// Marks a graph as read for as long as it lives.
-class Reading {
-public:
-    explicit Reading(const Graph& graph) : graph_(graph) { graph_.begin_reading(); }
-    Reading(const Reading&) = delete;
-    Reading& operator=(const Reading&) = delete;
-    ~Reading() { graph_.end_reading(); }
-
-private:
-    const Graph& graph_;
-};
-
-// The Python function for `kernel`, which is called as kernel(graph, args..., workers, interrupt);
-// Python calls it as f(graph, args..., threads).
-template <auto kernel, class R, class G, class Parameters, std::size_t... I>
-auto entry(std::index_sequence<I...>) {
-    return [](const G& graph, std::tuple_element_t<I, Parameters>... args, int threads) -> R {
+// The Python function for `kernel`, which is called as kernel(lists, args..., workers, interrupt);
+// Python calls it as f(graph, args..., threads) with a graph of class G.
+template <class G, class R, class Parameters, std::size_t... I>
+auto entry(R (*kernel)(const ListsView&, std::tuple_element_t<I, Parameters>..., int, Interrupt*),
+           std::index_sequence<I...>) {
+    return [kernel](const G& graph, std::tuple_element_t<I, Parameters>... args, int threads) -> R {
         require_initialised(graph);
         const Reading reading(graph);
         PythonSignals signals;
@@ -66,15 +55,10 @@ auto entry(std::index_sequence<I...>) {
     };
 }
 
-template <auto kernel, class R, class G, class... P>
-auto entry(R (*)(const G&, P...)) {
+template <class G, class R, class... P>
+auto entry(R (*kernel)(const ListsView&, P...)) {
     static_assert(sizeof...(P) >= 2, "a kernel ends with (int workers, Interrupt* interrupt)");
-    return entry<kernel, R, G, std::tuple<P...>>(std::make_index_sequence<sizeof...(P) - 2>{});
-}
-
-template <auto kernel>
-auto entry() {
-    return entry<kernel>(kernel);
+    return entry<G, R, std::tuple<P...>>(kernel, std::make_index_sequence<sizeof...(P) - 2>{});
 }
 
 }  // namespace
@@ -86,13 +70,13 @@ void register_kernels(py::module_& m) {
     const auto iterations = py::arg("iterations") = 20;
     const auto damping = py::arg("damping") = 0.85;
 
-    m.def("parallel_connected_components", entry<connected_components>(), graph, threads);
-    m.def("parallel_pagerank", entry<pagerank_gather>(), graph, iterations, damping, threads);
-    m.def("parallel_pagerank_bfs", entry<pagerank_scatter>(), graph, iterations, damping, threads);
-    m.def("parallel_bfs", entry<hop_distances>(), graph, source, threads);
-    m.def("parallel_dfs", entry<reachability>(), graph, source, threads);
-    m.def("parallel_dijkstra", entry<shortest_distances>(), graph, source, threads);
-    m.def("triangle_count_parallel", entry<triangle_count>(), graph, threads);
+    m.def("parallel_connected_components", entry<Graph>(connected_components), graph, threads);
+    m.def("parallel_pagerank", entry<Graph>(pagerank_gather), graph, iterations, damping, threads);
+    m.def("parallel_pagerank_bfs", entry<Graph>(pagerank_scatter), graph, iterations, damping, threads);
+    m.def("parallel_bfs", entry<Graph>(hop_distances), graph, source, threads);
+    m.def("parallel_dfs", entry<Graph>(reachability), graph, source, threads);
+    m.def("parallel_dijkstra", entry<WeightedGraph>(shortest_distances), graph, source, threads);
+    m.def("triangle_count_parallel", entry<Graph>(triangle_count), graph, threads);
 }
 
 }  // namespace veltrix::bindings

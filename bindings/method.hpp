@@ -47,4 +47,17 @@ auto method(R (C::*f)(A...) const) {
     };
 }
 
+// Marks a graph as read for as long as it lives: the methods above refuse to change it meanwhile.
+template <class C>
+class Reading {
+public:
+    explicit Reading(const C& graph) : graph_(graph) { graph_.begin_reading(); }
+    Reading(const Reading&) = delete;
+    Reading& operator=(const Reading&) = delete;
+    ~Reading() { graph_.end_reading(); }
+
+private:
+    const C& graph_;
+};
+
 }  // namespace veltrix::bindings

@@ -1,6 +1,7 @@
 #include "parallel/buffer.hpp"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <new>
@@ -32,6 +33,16 @@ Block allocate(std::size_t bytes) {
     // Only a hint: a system without transparent huge pages refuses it and keeps small pages.
     madvise(reinterpret_cast<void*>(aligned), mapped - kHugePage, MADV_HUGEPAGE);
     return {reinterpret_cast<void*>(aligned), base, mapped};
+}
+
+void shrink(Block& block, std::size_t bytes) noexcept {
+    if (block.mapping == nullptr) return;
+    const auto start = reinterpret_cast<std::uintptr_t>(block.mapping);
+    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const std::uintptr_t kept = (reinterpret_cast<std::uintptr_t>(block.data) + bytes + page - 1) / page * page;
+    if (kept >= start + block.mapped) return;
+    munmap(reinterpret_cast<void*>(kept), start + block.mapped - kept);
+    block.mapped = kept - start;
 }
 
 void release(Block block) noexcept {

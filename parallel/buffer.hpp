@@ -25,6 +25,8 @@ struct Block {
 
 // Throws std::bad_alloc when there is no memory.
 Block allocate(std::size_t bytes);
+// Gives the pages past the first `bytes` of a mapped block back to the system; a heap block stays.
+void shrink(Block& block, std::size_t bytes) noexcept;
 void release(Block block) noexcept;
 
 }  // namespace memory
@@ -46,6 +48,13 @@ public:
     void swap(Buffer& other) noexcept {
         std::swap(size_, other.size_);
         std::swap(block_, other.block_);
+    }
+
+    // Keeps the first `size` elements (at most size()) and returns the memory past them.
+    void shrink(std::size_t size) noexcept {
+        if (size >= size_) return;
+        memory::shrink(block_, size * sizeof(T));
+        size_ = size;
     }
 
     std::size_t size() const { return size_; }

@@ -1,6 +1,6 @@
 #pragma once
 
-// Results handed to Python as numpy arrays that own the kernel's buffer: the vector moves into a
+// Results handed to Python as numpy arrays that own the kernel's buffer: the buffer moves into a
 // capsule that frees it with the array, so nothing is copied after the kernel.
 
 #include <pybind11/numpy.h>
@@ -10,14 +10,18 @@
 #include <utility>
 #include <vector>
 
+#include "parallel/buffer.hpp"
+
 namespace veltrix::bindings::native {
 
-template <class T>
-pybind11::array_t<T> owned_array(std::vector<T>&& values) {
-    auto owner = std::make_unique<std::vector<T>>(std::move(values));
+// `Storage` is a std::vector<T> or a Buffer<T>.
+template <class Storage>
+auto owned_array(Storage&& values) {
+    using T = std::remove_cvref_t<decltype(*values.data())>;
+    auto owner = std::make_unique<Storage>(std::move(values));
     T* const data = owner->data();
     const auto size = static_cast<pybind11::ssize_t>(owner->size());
-    pybind11::capsule free_with_array(owner.get(), [](void* p) { delete static_cast<std::vector<T>*>(p); });
+    pybind11::capsule free_with_array(owner.get(), [](void* p) { delete static_cast<Storage*>(p); });
     owner.release();
     return pybind11::array_t<T>(size, data, free_with_array);
 }

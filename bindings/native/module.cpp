@@ -14,6 +14,8 @@ PYBIND11_MODULE(_native, m) {
     using namespace veltrix::bindings::native;
     py::module_::import("_veltrix");
     m.doc() = "Array functions of VELTRIX, released from the interpreter lock while they run";
+    register_csr(m);
+    register_kernels(m);
     register_generators(m);
     register_edge_text(m);
 }

@@ -254,6 +254,14 @@ def from_scipy(
     ImportError
         scipy is not installed.
     """
+    n, rows, cols, values, directed = scipy_edges(matrix, directed, weighted)
+    return build(n, rows, cols, values, directed)
+
+
+def scipy_edges(
+    matrix: Any, directed: bool | None, weighted: bool | None
+) -> tuple[int, NDArray[np.int64], NDArray[np.int64], NDArray[np.float64] | None, bool]:
+    """The checked edges of a scipy matrix as `from_scipy` reads them: (n, rows, cols, weights, directed)."""
     sparse = _scipy_sparse()
     if not sparse.issparse(matrix):
         raise TypeError(f"from_scipy expects a scipy.sparse matrix or array, got {type(matrix).__name__}")
@@ -280,4 +288,4 @@ def from_scipy(
         rows, cols, values = rows[upper], cols[upper], values[upper]
     if weighted is None:
         weighted = not bool(np.all(values == 1.0))
-    return build(n, rows, cols, values if weighted else None, bool(directed))
+    return n, rows, cols, values if weighted else None, bool(directed)

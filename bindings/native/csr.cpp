@@ -1,0 +1,149 @@
+// Construction of compressed graphs from Python: from edge arrays, from a Graph's lists, and from
+// arrays read back from files, which are checked whole before they become a graph.
+
+#include "bindings/native/csr.hpp"
+
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+#include "bindings/method.hpp"
+#include "bindings/native/arrays.hpp"
+#include "bindings/native/registration.hpp"
+#include "bindings/native/released.hpp"
+#include "graph/csr_graph.hpp"
+#include "parallel/threads.hpp"
+
+namespace py = pybind11;
+
+namespace veltrix::bindings::native {
+
+namespace {
+
+template <class T>
+py::array_t<T> read_only(py::array_t<T> array) {
+    array.attr("setflags")(py::arg("write") = false);
+    return array;
+}
+
+CsrArrays wrap(CsrGraph&& graph) {
+    const bool weighted = graph.weighted;
+    return {graph.vertices,
+            graph.directed,
+            read_only(owned_array(std::move(graph.offsets))),
+            read_only(owned_array(std::move(graph.targets))),
+            weighted,
+            weighted ? read_only(owned_array(std::move(graph.weights))) : py::array_t<double>(0)};
+}
+
+// A one-dimensional, C-contiguous array of exactly element type T; the Python layer converts
+// everything else before it calls in.
+template <class T>
+bool is_plain(const py::array& array) {
+    return array.ndim() == 1 && array.dtype().is(py::dtype::of<T>()) &&
+           (array.flags() & py::array::c_style) != 0;
+}
+
+template <class T>
+const T* data_of(const py::array& array) {
+    return static_cast<const T*>(array.data());
+}
+
+template <class Id>
+CsrGraph build(const py::array& src, const py::array& dst, const double* weights, int n, bool directed,
+               bool simplify, int workers) {
+    const Id* s = data_of<Id>(src);
+    const Id* d = data_of<Id>(dst);
+    const std::int64_t count = src.shape(0);
+    return without_lock([&](Interrupt* interrupt) {
+        Team team(workers_for(2 * count, workers), interrupt);
+        return csr_from_edges(s, d, weights, count, n, directed, simplify, team);
+    });
+}
+
+CsrArrays from_edges(const py::array& src, const py::array& dst, int n, const py::object& weights, bool directed,
+                     bool simplify, int threads) {
+    if (src.ndim() != 1 || dst.ndim() != 1 || src.shape(0) != dst.shape(0))
+        throw py::value_error("src and dst must be one-dimensional arrays of equal length");
+    if (n < 0) throw py::value_error("the vertex count must not be negative");
+    const double* w = nullptr;
+    py::array weight_array;
+    if (!weights.is_none()) {
+        weight_array = py::reinterpret_borrow<py::array>(weights);
+        if (!is_plain<double>(weight_array) || weight_array.shape(0) != src.shape(0))
+            throw py::type_error("weights must be a contiguous float64 array with one entry per edge");
+        w = data_of<double>(weight_array);
+    }
+    const int workers = get_thread_count(threads);
+    if (is_plain<std::int32_t>(src) && is_plain<std::int32_t>(dst))
+        return wrap(build<std::int32_t>(src, dst, w, n, directed, simplify, workers));
+    if (is_plain<std::int64_t>(src) && is_plain<std::int64_t>(dst))
+        return wrap(build<std::int64_t>(src, dst, w, n, directed, simplify, workers));
+    if (is_plain<std::uint32_t>(src) && is_plain<std::uint32_t>(dst))
+        return wrap(build<std::uint32_t>(src, dst, w, n, directed, simplify, workers));
+    if (is_plain<std::uint64_t>(src) && is_plain<std::uint64_t>(dst))
+        return wrap(build<std::uint64_t>(src, dst, w, n, directed, simplify, workers));
+    throw py::type_error("src and dst must be contiguous arrays of one 32- or 64-bit integer type");
+}
+
+CsrArrays from_graph(const Graph& graph, int threads) {
+    require_initialised(graph);
+    const Reading reading(graph);
+    const ListsView lists(graph);
+    const int workers = get_thread_count(threads);
+    return wrap(without_lock([&](Interrupt* interrupt) {
+        Team team(workers_for(lists.vertices() + lists.entry_count(), workers), interrupt);
+        return csr_from_lists(lists, graph.is_directed(), team);
+    }));
+}
+
+// Arrays from outside (a file): refused with ValueError unless they form a valid graph.
+CsrArrays checked(int n, const py::array& offsets, const py::array& targets, const py::object& weights,
+                  bool directed, int threads) {
+    if (n < 0) throw py::value_error("the vertex count must not be negative");
+    if (!is_plain<std::int64_t>(offsets) || offsets.shape(0) != static_cast<py::ssize_t>(n) + 1)
+        throw py::value_error("the offsets must be " + std::to_string(n + 1LL) + " int64 values");
+    if (!is_plain<std::int32_t>(targets)) throw py::value_error("the targets must be int32 values");
+    const bool weighted = !weights.is_none();
+    py::array_t<double> weight_array(0);
+    if (weighted) {
+        const auto given = py::reinterpret_borrow<py::array>(weights);
+        if (!is_plain<double>(given) || given.shape(0) != targets.shape(0))
+            throw py::value_error("the weights must be float64 values, one per target");
+        weight_array = py::reinterpret_borrow<py::array_t<double>>(given);
+    }
+    const auto* o = data_of<std::int64_t>(offsets);
+    const auto* t = data_of<std::int32_t>(targets);
+    const std::int64_t entries = targets.shape(0);
+    const int workers = get_thread_count(threads);
+    const std::string problem = without_lock([&](Interrupt* interrupt) {
+        Team team(workers_for(n + entries, workers), interrupt);
+        return csr_problem(n, o, t, entries, directed, team);
+    });
+    if (!problem.empty()) throw py::value_error(problem);
+    return {n, directed, read_only(py::reinterpret_borrow<py::array_t<std::int64_t>>(offsets)),
+            read_only(py::reinterpret_borrow<py::array_t<std::int32_t>>(targets)), weighted,
+            weighted ? read_only(weight_array) : weight_array};
+}
+
+}  // namespace
+
+void register_csr(py::module_& m) {
+    py::class_<CsrArrays>(m, "CsrArrays")
+        .def_readonly("num_vertices", &CsrArrays::vertices)
+        .def_readonly("directed", &CsrArrays::directed)
+        .def_readonly("weighted", &CsrArrays::weighted)
+        .def_readonly("offsets", &CsrArrays::offsets)
+        .def_readonly("targets", &CsrArrays::targets)
+        .def_readonly("weights", &CsrArrays::weights);
+    m.def("csr_from_edges", &from_edges, py::arg("src"), py::arg("dst"), py::arg("num_vertices"),
+          py::arg("weights"), py::arg("directed"), py::arg("simplify"), py::arg("threads"));
+    m.def("csr_from_graph", &from_graph, py::arg("graph"), py::arg("threads"));
+    m.def("csr_checked", &checked, py::arg("num_vertices"), py::arg("offsets"), py::arg("targets"),
+          py::arg("weights"), py::arg("directed"), py::arg("threads"));
+}
+
+}  // namespace veltrix::bindings::native
