@@ -17,4 +17,5 @@ PYBIND11_MODULE(_native, m) {
     register_csr(m);
     register_kernels(m);
     register_generators(m);
+    register_edge_text(m);
 }

@@ -7,5 +7,6 @@ namespace veltrix::bindings::native {
 void register_csr(pybind11::module_& m);
 void register_kernels(pybind11::module_& m);
 void register_generators(pybind11::module_& m);
+void register_edge_text(pybind11::module_& m);
 
 }  // namespace veltrix::bindings::native

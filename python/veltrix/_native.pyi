@@ -45,3 +45,18 @@ def pagerank(graph: _Graph, iterations: int, damping: float, threads: int) -> ND
 def pagerank_scatter(graph: _Graph, iterations: int, damping: float, threads: int) -> NDArray[np.float64]: ...
 def shortest_distances(graph: _Graph, source: int, threads: int) -> NDArray[np.float64]: ...
 def triangle_count(graph: _Graph, threads: int) -> int: ...
+def parse_edge_text(
+    block: bytes | bytearray | memoryview,
+    *,
+    comments: bytes = b"",
+    delimiter: bytes = b"",
+    weighted: bool = False,
+    threads: int = -1,
+    piece_bytes: int = 1048576,
+) -> tuple[
+    NDArray[np.int32],
+    NDArray[np.int32],
+    NDArray[np.float64] | None,
+    int,
+    tuple[str, int, int, int, int, int, int] | None,
+]: ...

@@ -1,7 +1,9 @@
 """Graphs from edge-list files (SNAP and CSV style) and Matrix Market files.
 
-numpy's C parser reads the whole table in one call. Only when it refuses the text does a line by
-line scan run, to name the file and line of the first malformed line in the error.
+Edge lists with ids usable as they stand go to the native block parser (veltrix.edge_text), which
+reads them on several threads. Otherwise numpy's C parser reads the whole table in one call; only
+when it refuses the text does a line by line scan run, to name the file and line of the first
+malformed line in the error.
 """
 
 from __future__ import annotations
@@ -14,7 +16,7 @@ import warnings
 from collections.abc import Generator
 from contextlib import closing
 from dataclasses import dataclass
-from typing import IO, Literal, overload
+from typing import IO, Literal, cast, overload
 
 import numpy as np
 from numpy.typing import NDArray
@@ -226,6 +228,14 @@ def read_edgelist(
     columns = 3 if weighted else 2
     if text and found < columns:
         raise ValueError(f"{name}, line {number}: expected {columns} columns, found {found}: {text!r}")
+    if not relabel:
+        # Imported here: the block reader builds on this module's line helpers.
+        from veltrix.edge_text import native_readable, read_edge_arrays
+
+        if native_readable(comments, delimiter):
+            src, dst, read = read_edge_arrays(name, comments, delimiter, weighted)
+            n = max((int(ends.max()) + 1 for ends in (src, dst) if ends.size), default=0)
+            return build(n, cast(NDArray[np.int64], src), cast(NDArray[np.int64], dst), read, directed)
     table = _Table(name, comments, delimiter, columns)
     rows = table.load()
     u, v = rows["u"], rows["v"]
