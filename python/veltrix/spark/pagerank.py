@@ -1,6 +1,6 @@
 """PageRank by power iteration, as the native kernels run it.
 
-Per iteration: one join of the scores to the weighted links and one sum per target, plus the
+Per iteration: one join of the scores to the weighted links and one sum per vertex, plus the
 total score of the dangling vertices (those with empty lists), which is spread evenly over all
 vertices instead of leaking out of the graph. The new score is evaluated in the kernels' order,
 ``d * (D / n + S) + (1 - d) / n``; only the order of the sums differs, so scores agree with
@@ -93,18 +93,19 @@ def pagerank(
     ranks = cut(ranks, mode)
     for _ in range(iterations):
         mass = ranks.where("dangling").agg(F.coalesce(F.sum("rank"), F.lit(0.0)).alias("mass"))
+        shares = ranks.join(links, ranks.vertex == links.src).select(
+            F.col("dst").alias("vertex"),
+            (F.col("rank") / F.col("degree") * F.col("copies")).alias("share"),
+            F.lit(False).alias("dangling"),
+        )
+        # A zero share per vertex keeps every vertex, and its dangling flag, in the one
+        # aggregation; adding 0.0 changes no sum.
         gathered = (
-            ranks.join(links, ranks.vertex == links.src)
-            .groupBy(F.col("dst").alias("vertex"))
-            .agg(F.sum(F.col("rank") / F.col("degree") * F.col("copies")).alias("gathered"))
+            shares.unionByName(ranks.select("vertex", F.lit(0.0).alias("share"), "dangling"))
+            .groupBy("vertex")
+            .agg(F.sum("share").alias("gathered"), F.max("dangling").alias("dangling"))
         )
-        score = (F.col("mass") / F.lit(float(n)) + F.coalesce(F.col("gathered"), F.lit(0.0))) * F.lit(damping)
-        ranks = cut(
-            ranks.select("vertex", "dangling")
-            .join(gathered, "vertex", "left")
-            .crossJoin(mass)
-            .select("vertex", "dangling", (score + F.lit(base)).alias("rank")),
-            mode,
-        )
+        score = (F.col("mass") / F.lit(float(n)) + F.col("gathered")) * F.lit(damping)
+        ranks = cut(gathered.crossJoin(mass).select("vertex", "dangling", (score + F.lit(base)).alias("rank")), mode)
     report(stats, iterations)
     return ranks.select("vertex", "rank")
