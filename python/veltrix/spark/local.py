@@ -128,9 +128,9 @@ def to_numpy(result: DataFrame, num_vertices: int) -> npt.NDArray[Any]:
         raise TypeError(f"cannot collect a column of type {kind.simpleString()}")
     rows = result.select("vertex", values[0].name).collect()
     index = np.fromiter((row[0] for row in rows), dtype=np.int64, count=len(rows))
-    data = np.fromiter((row[1] for row in rows), dtype=dtype, count=len(rows))
+    data: npt.NDArray[Any] = np.fromiter((row[1] for row in rows), dtype=dtype, count=len(rows))
     if len(rows) != n or (n and (index.min() < 0 or index.max() >= n or np.bincount(index, minlength=n).max() != 1)):
         raise ValueError(f"result does not hold exactly one row for each of the {n} vertices")
-    out = np.empty(n, dtype=dtype)
+    out: npt.NDArray[Any] = np.empty(n, dtype=dtype)
     out[index] = data
     return out
