@@ -180,3 +180,18 @@ def test_chunks_that_differ_between_readings_are_refused():
         CSRGraph.from_chunks(Shifting(), 12)
     with pytest.raises(ValueError, match="chunk 1: dst"):
         CSRGraph.from_chunks([([0], [1]), ([0], [40])], 10)
+
+
+@pytest.mark.parametrize("suffix", ["", ".gz"])
+def test_read_edgelist_gives_the_graph_of_the_file(tmp_path, suffix):
+    import gzip
+
+    text = "# a comment\n0 1 2.5\n1 2 1.0\n\n2 0 0.5\n3 3 7\n"
+    path = tmp_path / f"edges.txt{suffix}"
+    path.write_bytes(gzip.compress(text.encode()) if suffix else text.encode())
+    csr = CSRGraph.read_edgelist(path, directed=True, threads=2)
+    g = vx.read_edgelist(path, directed=True)
+    assert csr.weighted and lists_of(csr) == g.get_adj()
+    (tmp_path / "bad.txt").write_text("0 1\n1 x\n")
+    with pytest.raises(ValueError, match="line 2"):
+        CSRGraph.read_edgelist(tmp_path / "bad.txt")

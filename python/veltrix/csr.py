@@ -235,6 +235,36 @@ class CSRGraph:
         return cls._wrap(builder.finish(threads))
 
     @classmethod
+    def read_edgelist(
+        cls,
+        path: str | os.PathLike[str],
+        num_vertices: int | None = None,
+        *,
+        directed: bool = False,
+        weighted: bool | None = None,
+        comments: str = "#%",
+        delimiter: str | None = None,
+        simplify: bool = False,
+        threads: int = -1,
+        spill_dir: str | None = None,
+    ) -> CSRGraph:
+        """Read an edge-list file (``u v [weight]`` per line; ``.gz``, ``.bz2``) into a CSRGraph.
+
+        The text is that `veltrix.read_edgelist` reads, with id ``k`` as vertex ``k``. It is parsed
+        in parallel a block at a time, and each block's edges are spilled to a temporary folder,
+        so the file's text and the graph are never in memory together; a malformed line raises
+        ValueError with the file name and line number. ``weighted=None`` reads weights when the
+        first data line has a third field; ``delimiter=None`` is a comma when that line has one,
+        else any whitespace. The other parameters are those of `from_chunks`.
+        """
+        from veltrix.edge_text import edge_chunks, edge_layout
+
+        delimiter, is_weighted = edge_layout(path, comments=comments, delimiter=delimiter, weighted=weighted)
+        chunks = edge_chunks(path, comments=comments, delimiter=delimiter, weighted=is_weighted, threads=threads)
+        return cls.from_chunks(chunks, num_vertices, weighted=is_weighted, directed=directed, simplify=simplify,
+                               threads=threads, spill_dir=spill_dir)
+
+    @classmethod
     def from_graph(cls, graph: Graph, *, threads: int = -1) -> CSRGraph:
         """The lists of a `Graph` (and the weights of a `WeightedGraph`), in the same order."""
         if not isinstance(graph, Graph):
