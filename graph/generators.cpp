@@ -3,9 +3,9 @@
 // The random word at position p of seed s is splitmix64's output for step p of the stream keyed by
 // s, computed directly as mix(key + p * gamma) rather than by walking the stream. No state passes
 // from one edge to the next, so the edges are cut into blocks that any worker may take in any
-// order, and each edge still gets the same words. An R-MAT edge at scale s owns ceil(s / 2) words:
-// each supplies two 32-bit draws, one per level, which set a row bit and a column bit by
-// comparing against the cumulative quadrant probabilities scaled to 2^32. Bounded integers use the
+// order, and each edge still gets the same words. An R-MAT edge at scale s owns ceil(s / 2)
+// consecutive words: each supplies two 32-bit draws, one per level, which pick the level's quadrant
+// by comparison with the cumulative quadrant probabilities scaled to 2^32. Bounded integers use the
 // multiply-shift reduction with rejection; a rejected draw takes the next word of a stream keyed
 // by its own position, so the rare redraw is as reproducible as the first.
 
@@ -65,6 +65,16 @@ void in_blocks(std::int64_t count, int workers, Interrupt* interrupt, Fill&& fil
     });
 }
 
+// Bits 0, 2, 4, ... of x packed into bits 0, 1, 2, ...
+inline std::uint32_t even_bits(std::uint64_t x) {
+    x &= 0x5555555555555555ULL;
+    x = (x | (x >> 1)) & 0x3333333333333333ULL;
+    x = (x | (x >> 2)) & 0x0f0f0f0f0f0f0f0fULL;
+    x = (x | (x >> 4)) & 0x00ff00ff00ff00ffULL;
+    x = (x | (x >> 8)) & 0x0000ffff0000ffffULL;
+    return static_cast<std::uint32_t>(x | (x >> 16));
+}
+
 // p scaled to a 32-bit threshold: a draw u in [0, 2^32) falls below it with probability p.
 std::uint64_t threshold(double p) {
     const double scaled = std::round(p * 4294967296.0);
@@ -82,23 +92,21 @@ void rmat_edges(int scale, RmatProbabilities p, std::uint64_t seed, std::int64_t
     const std::uint64_t words = (static_cast<std::uint64_t>(scale) + 1) / 2;
     in_blocks(count, workers, interrupt, [&](std::int64_t begin, std::int64_t end) {
         for (std::int64_t e = begin; e < end; ++e) {
-            const std::uint64_t base = static_cast<std::uint64_t>(first + e) * words;
-            std::uint32_t row = 0;
-            std::uint32_t column = 0;
-            // Bottom half when u >= top; right half in the top-right and bottom-right quadrants,
-            // which are exactly the draws past an odd number of the three thresholds.
+            std::uint64_t position = key + static_cast<std::uint64_t>(first + e) * words * kGamma;
+            // The number of thresholds a draw passes is the quadrant, 0..3 = (row bit, column bit)
+            // in binary; the quadrants are collected two bits per level and split once per edge,
+            // which costs far less than building the row and the column bit by bit.
+            std::uint64_t quadrants = 0;
             const auto descend = [&](std::uint64_t u) {
-                row = (row << 1) | static_cast<std::uint32_t>(u >= top);
-                column = (column << 1) |
-                         static_cast<std::uint32_t>((u >= top_left) ^ (u >= top) ^ (u >= not_bottom_right));
+                quadrants = (quadrants << 2) + (u >= top_left) + (u >= top) + (u >= not_bottom_right);
             };
-            for (int level = 0; level < scale; level += 2) {
-                const std::uint64_t w = word(key, base + static_cast<std::uint64_t>(level / 2));
+            for (int level = 0; level < scale; level += 2, position += kGamma) {
+                const std::uint64_t w = mix(position);
                 descend(w >> 32);
                 if (level + 1 < scale) descend(w & 0xffffffffULL);
             }
-            src[e] = static_cast<int>(row);
-            dst[e] = static_cast<int>(column);
+            src[e] = static_cast<int>(even_bits(quadrants >> 1));
+            dst[e] = static_cast<int>(even_bits(quadrants));
         }
     });
 }
