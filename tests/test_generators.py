@@ -59,6 +59,7 @@ def test_integer_weights_cover_the_inclusive_range():
     [
         lambda: rmat_edges(-1),
         lambda: rmat_edges(4, probabilities=(0.5, 0.5, 0.5, -0.5)),
+        lambda: rmat_edges(4, probabilities=(float("nan"), 0.5, 0.5, 0.0)),
         lambda: uniform_edges(3, -1),
         lambda: grid_edges(-1, 2),
         lambda: integer_weights(3, low=5, high=4),

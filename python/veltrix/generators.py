@@ -79,7 +79,8 @@ def rmat_edges(
     """
     count = _edge_count(scale, edge_factor)
     a, b, c, d = probabilities
-    if min(probabilities) < 0 or abs(a + b + c + d - 1.0) > 1e-9:
+    # Written so that a NaN fails it: NaN thresholds would put every edge at vertex 0 unnoticed.
+    if not (all(p >= 0 for p in probabilities) and abs(a + b + c + d - 1.0) <= 1e-9):
         raise ValueError(f"probabilities must be non-negative and sum to 1, got {probabilities}")
     rng = np.random.default_rng(seed)
     src = np.zeros(count, dtype=np.int64)
