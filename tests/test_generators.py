@@ -71,29 +71,31 @@ def test_bad_arguments_raise_value_error(call):
 
 
 NATIVE_CALLS = {
-    "rmat": lambda threads: rmat_arrays(17, 2, seed=5, threads=threads),
-    "uniform": lambda threads: uniform_arrays(100_003, 300_000, seed=5, threads=threads),
-    "grid": lambda threads: grid_arrays(517, 601, threads=threads),
+    "rmat": lambda threads, seed: rmat_arrays(17, 2, seed=seed, threads=threads),
+    "uniform": lambda threads, seed: uniform_arrays(100_003, 300_000, seed=seed, threads=threads),
+    "grid": lambda threads, seed: grid_arrays(517, 601, threads=threads),
+    "weights": lambda threads, seed: (weight_array(300_000, low=-2, high=7, seed=seed, threads=threads),),
 }
 
 
 @pytest.mark.parametrize("name", sorted(NATIVE_CALLS))
-def test_native_edges_are_int32_and_the_same_for_every_thread_count(name):
-    src, dst = NATIVE_CALLS[name](1)
-    assert src.dtype == dst.dtype == np.int32 and len(src) == len(dst) > 0
+def test_native_arrays_are_the_same_for_every_thread_count_and_follow_the_seed(name):
+    arrays = NATIVE_CALLS[name](1, 5)
+    assert [a.dtype for a in arrays] == ([np.float64] if name == "weights" else [np.int32, np.int32])
     for threads in (2, 3, -1):
-        again = NATIVE_CALLS[name](threads)
-        assert np.array_equal(src, again[0]) and np.array_equal(dst, again[1])
+        assert all(np.array_equal(a, b) for a, b in zip(arrays, NATIVE_CALLS[name](threads, 5)))
+    if name != "grid":
+        assert not np.array_equal(arrays[0], NATIVE_CALLS[name](2, 6)[0])
 
 
-def test_native_random_edges_follow_their_seed_and_range():
-    src, dst = uniform_arrays(1000, 50_000, seed=2)
+def test_native_values_are_in_range():
+    src, dst = uniform_arrays(1000, 50_000)
     assert 0 <= min(src.min(), dst.min()) and max(src.max(), dst.max()) < 1000
-    assert not np.array_equal(src, uniform_arrays(1000, 50_000, seed=3)[0])
-    src, dst = rmat_arrays(12, 16, seed=2)
+    src, dst = rmat_arrays(12, 16)
     assert len(src) == 16 << 12 and max(src.max(), dst.max()) < 1 << 12
     assert np.bincount(src, minlength=1 << 12).argmax() == 0
-    assert not np.array_equal(src, rmat_arrays(12, 16, seed=3)[0])
+    weights = weight_array(200_000, low=-2, high=7)
+    assert np.array_equal(weights, np.floor(weights)) and set(np.unique(weights).tolist()) == set(range(-2, 8))
 
 
 @pytest.mark.parametrize("rows, columns", [(0, 3), (1, 1), (1, 5), (4, 1), (3, 4), (40, 70)])
@@ -101,14 +103,6 @@ def test_native_grid_matches_the_numpy_grid(rows, columns):
     src, dst = grid_arrays(rows, columns)
     expected = grid_edges(rows, columns)
     assert np.array_equal(src, expected[0]) and np.array_equal(dst, expected[1])
-
-
-def test_native_weights_are_whole_reproducible_and_cover_the_range():
-    weights = weight_array(200_000, low=-2, high=7, seed=4, threads=1)
-    assert weights.dtype == np.float64
-    assert np.array_equal(weights, np.floor(weights))
-    assert set(np.unique(weights).tolist()) == set(range(-2, 8))
-    assert np.array_equal(weights, weight_array(200_000, low=-2, high=7, seed=4, threads=2))
 
 
 @pytest.mark.parametrize(
