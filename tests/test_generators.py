@@ -1,9 +1,19 @@
-"""The seeded generators: reproducible, in range, and shaped like the graphs they name."""
+"""The seeded generators: reproducible, in range, and shaped like the graphs they name; the native
+ones also the same for every thread count."""
 
 import numpy as np
 import pytest
 
-from veltrix.generators import grid_edges, integer_weights, rmat_edges, uniform_edges
+from veltrix.generators import (
+    grid_arrays,
+    grid_edges,
+    integer_weights,
+    rmat_arrays,
+    rmat_edges,
+    uniform_arrays,
+    uniform_edges,
+    weight_array,
+)
 
 
 @pytest.mark.parametrize("generate", [rmat_edges, uniform_edges])
@@ -49,11 +59,70 @@ def test_integer_weights_cover_the_inclusive_range():
     [
         lambda: rmat_edges(-1),
         lambda: rmat_edges(4, probabilities=(0.5, 0.5, 0.5, -0.5)),
+        lambda: rmat_edges(4, probabilities=(float("nan"), 0.5, 0.5, 0.0)),
         lambda: uniform_edges(3, -1),
         lambda: grid_edges(-1, 2),
         lambda: integer_weights(3, low=5, high=4),
     ],
 )
 def test_bad_arguments_raise_value_error(call):
+    with pytest.raises(ValueError):
+        call()
+
+
+NATIVE_CALLS = {
+    "rmat": lambda threads, seed: rmat_arrays(17, 2, seed=seed, threads=threads),
+    "uniform": lambda threads, seed: uniform_arrays(100_003, 300_000, seed=seed, threads=threads),
+    "grid": lambda threads, seed: grid_arrays(517, 601, threads=threads),
+    "weights": lambda threads, seed: (weight_array(300_000, low=-2, high=7, seed=seed, threads=threads),),
+}
+
+
+@pytest.mark.parametrize("name", sorted(NATIVE_CALLS))
+def test_native_arrays_are_the_same_for_every_thread_count_and_follow_the_seed(name):
+    arrays = NATIVE_CALLS[name](1, 5)
+    assert [a.dtype for a in arrays] == ([np.float64] if name == "weights" else [np.int32, np.int32])
+    for threads in (2, 3, -1):
+        assert all(np.array_equal(a, b) for a, b in zip(arrays, NATIVE_CALLS[name](threads, 5)))
+    if name != "grid":
+        assert not np.array_equal(arrays[0], NATIVE_CALLS[name](2, 6)[0])
+
+
+def test_native_values_are_in_range():
+    src, dst = uniform_arrays(1000, 50_000)
+    assert 0 <= min(src.min(), dst.min()) and max(src.max(), dst.max()) < 1000
+    src, dst = rmat_arrays(12, 16)
+    assert len(src) == 16 << 12 and max(src.max(), dst.max()) < 1 << 12
+    assert np.bincount(src, minlength=1 << 12).argmax() == 0
+    weights = weight_array(200_000, low=-2, high=7)
+    assert np.array_equal(weights, np.floor(weights)) and set(np.unique(weights).tolist()) == set(range(-2, 8))
+
+
+@pytest.mark.parametrize("rows, columns", [(0, 3), (1, 1), (1, 5), (4, 1), (3, 4), (40, 70)])
+def test_native_grid_matches_the_numpy_grid(rows, columns):
+    src, dst = grid_arrays(rows, columns)
+    expected = grid_edges(rows, columns)
+    assert np.array_equal(src, expected[0]) and np.array_equal(dst, expected[1])
+
+
+@pytest.mark.parametrize(
+    "call",
+    [
+        lambda: rmat_arrays(32),
+        lambda: rmat_arrays(4, -1),
+        lambda: rmat_arrays(4, probabilities=(float("nan"), 0.5, 0.5, 0.0)),
+        lambda: rmat_arrays(4, seed=-1),
+        lambda: rmat_arrays(4, seed=1 << 64),
+        lambda: uniform_arrays(0, 1),
+        lambda: uniform_arrays((1 << 31) + 1, 1),
+        lambda: uniform_arrays(5, -1),
+        lambda: grid_arrays(1 << 16, (1 << 15) + 1),
+        lambda: grid_arrays(-1, 2),
+        lambda: weight_array(-1),
+        lambda: weight_array(3, low=5, high=4),
+        lambda: weight_array(3, high=1 << 60),
+    ],
+)
+def test_native_generators_refuse_bad_arguments(call):
     with pytest.raises(ValueError):
         call()

@@ -60,3 +60,19 @@ def parse_edge_text(
     int,
     tuple[str, int, int, int, int, int, int] | None,
 ]: ...
+def grid_edges(
+    rows: int, columns: int, threads: int
+) -> tuple[NDArray[np.int32], NDArray[np.int32]]: ...
+def integer_weights(
+    count: int, low: int, high: int, seed: int, threads: int
+) -> NDArray[np.float64]: ...
+def rmat_edges(
+    scale: int,
+    edge_factor: int,
+    seed: int,
+    probabilities: tuple[float, float, float, float],
+    threads: int,
+) -> tuple[NDArray[np.int32], NDArray[np.int32]]: ...
+def uniform_edges(
+    num_vertices: int, num_edges: int, seed: int, threads: int
+) -> tuple[NDArray[np.int32], NDArray[np.int32]]: ...
