@@ -647,12 +647,13 @@ def write_edge_list(path: Path, *columns: np.ndarray) -> None:
         for begin in range(0, len(columns[0]), EDGE_LIST_CHUNK):
             fields = []
             for number, (column, width) in enumerate(zip(columns, widths)):
-                values = column[begin:begin + EDGE_LIST_CHUNK].astype(np.int64)
+                values = column[begin:begin + EDGE_LIST_CHUNK].astype(np.uint32)  # vertex ids and weights fit
                 digits = np.empty((len(values), width + 1), dtype=np.uint8)
                 rest = values.copy()
                 for place in range(width - 1, -1, -1):
-                    digits[:, place] = 48 + rest % 10
+                    digits[:, place] = rest % 10
                     rest //= 10
+                digits[:, :width] += 48
                 for place in range(width - 1):  # leading zeros become spaces
                     digits[values < 10 ** (width - 1 - place), place] = 32
                 digits[:, width] = 10 if number == len(columns) - 1 else 32
