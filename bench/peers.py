@@ -966,45 +966,50 @@ def main() -> None:
     rows: list[Row] = []
     builds: dict[str, Builds] = {}
     suite_runs: list[SuiteRun] = []
+
+    def report() -> list[str]:
+        elapsed, cpu = time.perf_counter() - started, time.process_time() - cpu_started
+        lines = [f"Machine: {machine()}", "",
+                 (f"Date: {datetime.now(timezone.utc):%Y-%m-%d %H:%M} UTC; VELTRIX with 1 and {threads} threads; "
+                  f"peers: {', '.join(f'{p} {peer_version(p)}' for p in peers)}; whole run {elapsed / 60:.1f} min "
+                  f"({cpu / 60:.1f} min of CPU); "
+                  f"load average {load_before:.1f} before, {os.getloadavg()[0]:.1f} after.")]
+        if rows:
+            lines += ["", ("Milliseconds, median of 5 (`[n]`: median of n). `(...)`: stops on its own tolerance, not ranked. "
+                           "`!`: result disagrees with VELTRIX. ratio = VELTRIX all threads / fastest ranked peer "
+                           f"(bold: over 1); arrays ratio = the array functions on a CSRGraph ({ARRAY_THREADS} threads) "
+                           "/ the same peer."), "", *table(rows, peers, threads)]
+        if args.busy and rows:
+            lines += ["", "Under load: a process spinning on one core, timed alternately with the quiet runs.", "",
+                      *busy_table(rows, threads)]
+        if builds:
+            lines += ["", (f"Building each graph from the edge arrays, milliseconds, median of {BUILD_REPEATS}: "
+                           f"`veltrix.from_edges` (neighbour lists) and `CSRGraph.from_edges` with {ARRAY_THREADS} "
+                           "threads, plain, weighted and with simplify=True."), "", *build_table(builds)]
+        if suite_runs:
+            lines += ["", *suite_report(suite_runs)]
+        lines += ["", "Mismatches: " + ("; ".join(mismatches) if mismatches else "none")]
+        if args.markdown:  # rewritten after every graph, so a run cut short still leaves its tables
+            args.markdown.write_text("\n".join(lines) + "\n")
+        return lines
+
     workdir = tempfile.TemporaryDirectory(prefix="veltrix-gap-")
     try:
         for key in graphs:
             rows += bench_graph(GRAPHS[key], kernels, peers, spinner, mismatches, builds)
+            report()
         if spinner:
             spinner.close()
             spinner = None
         suite_kernels = [k for k in SUITE_KERNELS if k in kernels]
         for scale in scales:
             suite_runs.append(bench_suite(args.gap, scale, suite_kernels, Path(workdir.name), mismatches))
+            report()
     finally:
         if spinner:
             spinner.close()
         workdir.cleanup()
-    elapsed, cpu = time.perf_counter() - started, time.process_time() - cpu_started
-
-    lines = [f"Machine: {machine()}", "",
-             (f"Date: {datetime.now(timezone.utc):%Y-%m-%d %H:%M} UTC; VELTRIX with 1 and {threads} threads; "
-              f"peers: {', '.join(f'{p} {peer_version(p)}' for p in peers)}; whole run {elapsed / 60:.1f} min "
-              f"({cpu / 60:.1f} min of CPU); "
-              f"load average {load_before:.1f} before, {os.getloadavg()[0]:.1f} after.")]
-    if rows:
-        lines += ["", ("Milliseconds, median of 5 (`[n]`: median of n). `(...)`: stops on its own tolerance, not ranked. "
-                       "`!`: result disagrees with VELTRIX. ratio = VELTRIX all threads / fastest ranked peer "
-                       f"(bold: over 1); arrays ratio = the array functions on a CSRGraph ({ARRAY_THREADS} threads) "
-                       "/ the same peer."), "", *table(rows, peers, threads)]
-    if args.busy and rows:
-        lines += ["", "Under load: a process spinning on one core, timed alternately with the quiet runs.", "",
-                  *busy_table(rows, threads)]
-    if builds:
-        lines += ["", (f"Building each graph from the edge arrays, milliseconds, median of {BUILD_REPEATS}: `veltrix.from_edges` "
-                       f"(neighbour lists) and `CSRGraph.from_edges` with {ARRAY_THREADS} threads, plain, weighted and "
-                       "with simplify=True."), "", *build_table(builds)]
-    if suite_runs:
-        lines += ["", *suite_report(suite_runs)]
-    lines += ["", "Mismatches: " + ("; ".join(mismatches) if mismatches else "none")]
-    print("\n" + "\n".join(lines))
-    if args.markdown:
-        args.markdown.write_text("\n".join(lines) + "\n")
+    print("\n" + "\n".join(report()))
     if mismatches:
         print(f"\n*** {len(mismatches)} MISMATCH(ES) ***", file=sys.stderr)
         sys.exit(1)
