@@ -1,7 +1,7 @@
 """Times every VELTRIX algorithm against the other graph libraries on the same generated graphs.
 
-    python bench/peers.py [--quick] [--graphs rmat14,grid16] [--kernels bfs,sssp]
-                          [--gap PATH] [--busy] [--markdown FILE]
+    python bench/peers.py [--quick] [--graphs rmat14,grid16-shuffled] [--kernels bfs,sssp]
+                          [--gap PATH [--scale 18,22]] [--busy] [--markdown FILE]
 
 Peers, each used where installed (``pip install .[bench]``): igraph, NetworKit, scipy.sparse.csgraph,
 rustworkx, and networkx on graphs of at most 2**14 vertices. Every graph is undirected and built
@@ -9,6 +9,15 @@ once per library from the same edge arrays (repeats and self-loops kept); buildi
 Each timed call includes turning the result into plain Python objects (numpy arrays and native
 vectors become lists), as VELTRIX returns lists. Every peer's result is checked against VELTRIX;
 a disagreement is printed as MISMATCH and marked ``!`` in the table.
+
+Beside the list API, every cell also times the array functions (``veltrix.hop_distances``, ...)
+with 2 threads on CSRGraphs built once per graph by ``CSRGraph.from_edges`` from the same arrays
+(the triangle count's with ``simplify=True``); their results must equal the list API's, and their
+build times, against ``veltrix.from_edges``, get a table of their own.
+
+The R-MAT 2**14 graph and the grids also run with their edges sorted (every neighbour list comes
+out ascending) and shuffled (every list in random order), as ``rmat14-sorted``,
+``grid20-shuffled`` and so on, so that no library wins by the order it happens to read.
 
 Kernels and the call used for each peer:
 
@@ -36,9 +45,12 @@ first call takes over 2 s is timed 3 times, over 8 s once (marked ``[3]`` / ``[1
 ``ratio`` is VELTRIX with all threads over the fastest ranked peer (below 1: VELTRIX wins);
 ``speed-up`` is VELTRIX with one thread over VELTRIX with all threads.
 
-``--gap PATH`` times the C++ reference suite built in PATH (its bfs, cc, pr, sssp and tc binaries)
-on the R-MAT 2**18 edges written as an edge list (the suite's reader removes repeats and
-self-loops), with 2 OpenMP threads, before and after the VELTRIX R-MAT 2**18 cells.
+``--gap PATH`` times the C++ reference suite built in PATH (its converter and its bfs, cc, pr, sssp
+and tc binaries) on R-MAT edges of each ``--scale`` (default 18) written as an edge list, with 2
+OpenMP threads, before and after VELTRIX's list API, array functions on a Graph and array
+functions on a CSRGraph on the same edges. The suite's builder drops repeats and self-loops, so
+VELTRIX's graphs are simplified too (``CSRGraph.from_edges(simplify=True)``, and a Graph with the
+same lists); the build times of both are compared as well. ``--graphs none`` runs only that.
 ``--busy`` keeps a process spinning on one core and times every cell quiet and busy in turn
 (the spinner is stopped in between), then reports how much each side slows down.
 """
@@ -90,24 +102,48 @@ class GraphCase:
     vertices: int
     make: Callable[[], tuple[np.ndarray, np.ndarray]]
     small: bool
+    order: str = "generated"  # or "sorted", "shuffled": see reorder()
 
 
 def _grid(side: int) -> Callable[[], tuple[np.ndarray, np.ndarray]]:
     return lambda: grid_edges(side, side)
 
 
+def _orders(case: GraphCase) -> list[GraphCase]:
+    """The case as generated, then with its edges sorted and shuffled (keys ``-sorted``, ``-shuffled``)."""
+    return [case] + [GraphCase(f"{case.key}-{order}", f"{case.label}, {order}", case.vertices, case.make, case.small, order)
+                     for order in ("sorted", "shuffled")]
+
+
 GRAPHS = {
     case.key: case
     for case in [
         GraphCase("rmat10", "R-MAT 2^10", 1 << 10, lambda: rmat_edges(10), True),
-        GraphCase("rmat14", "R-MAT 2^14", 1 << 14, lambda: rmat_edges(14), True),
+        *_orders(GraphCase("rmat14", "R-MAT 2^14", 1 << 14, lambda: rmat_edges(14), True)),
         GraphCase("rmat18", "R-MAT 2^18", 1 << 18, lambda: rmat_edges(18), False),
         GraphCase("uniform18", "uniform 2^18", 1 << 18, lambda: uniform_edges(18), False),
-        GraphCase("grid12", "grid 64x64", 1 << 12, _grid(64), True),
-        GraphCase("grid16", "grid 256x256", 1 << 16, _grid(256), True),
-        GraphCase("grid20", "grid 1024x1024", 1 << 20, _grid(1024), False),
+        *_orders(GraphCase("grid12", "grid 64x64", 1 << 12, _grid(64), True)),
+        *_orders(GraphCase("grid16", "grid 256x256", 1 << 16, _grid(256), True)),
+        *_orders(GraphCase("grid20", "grid 1024x1024", 1 << 20, _grid(1024), False)),
     ]
 }
+
+
+def reorder(order: str, src: np.ndarray, dst: np.ndarray, weights: np.ndarray) -> tuple[np.ndarray, np.ndarray, np.ndarray]:
+    """The same edges (each keeping its weight) in another order, and so other neighbour orders.
+
+    ``sorted``: by lower endpoint, then higher, so every vertex's list comes out ascending.
+    ``shuffled``: a seeded random permutation, so every list comes out in random order.
+    """
+    if order == "generated":
+        return src, dst, weights
+    if order == "sorted":
+        permutation = np.lexsort((np.maximum(src, dst), np.minimum(src, dst)))
+    elif order == "shuffled":
+        permutation = np.random.default_rng(2).permutation(len(src))
+    else:
+        raise ValueError(f"unknown edge order {order!r}")
+    return src[permutation], dst[permutation], weights[permutation]
 
 
 @dataclass
@@ -442,6 +478,57 @@ def veltrix_calls(graphs: tuple[Any, Any, Any], n: int, threads: int) -> dict[st
     }
 
 
+ARRAY_THREADS = 2
+BUILD_REPEATS = 3
+
+
+def median_seconds(run: Callable[[], Any], repeats: int = BUILD_REPEATS) -> tuple[float, Any]:
+    """Median time of `repeats` calls, and the last call's result."""
+    times, result = [], None
+    for _ in range(repeats):
+        result = None  # the previous graph is freed before the next is built
+        start = time.perf_counter()
+        result = run()
+        times.append(time.perf_counter() - start)
+    return statistics.median(times), result
+
+
+@dataclass
+class Builds:
+    """Median build times, in seconds, of one graph's VELTRIX forms."""
+
+    graph: float  # veltrix.from_edges -> Graph (neighbour lists)
+    csr: float  # CSRGraph.from_edges
+    csr_weighted: float
+    csr_simple: float  # simplify=True, the form the triangle count reads
+
+
+def csr_graphs(edges: Edges, threads: int = ARRAY_THREADS) -> tuple[tuple[Any, Any, Any], Builds]:
+    """The three graphs of `veltrix_graphs` as CSRGraphs built from the raw edge arrays, and the
+    build times; the simple graph is built by the builder's own simplify, not from `edges.simple`."""
+    build = vx.CSRGraph.from_edges
+    n, src, dst = edges.n, edges.src, edges.dst
+    graph_time, _ = median_seconds(lambda: vx.from_edges(src, dst, n))
+    plain_time, plain = median_seconds(lambda: build(src, dst, n, threads=threads))
+    weighted_time, weighted = median_seconds(lambda: build(src, dst, n, weights=edges.weights, threads=threads))
+    simple_time, simple = median_seconds(lambda: build(src, dst, n, simplify=True, threads=threads))
+    return (plain, weighted, simple), Builds(graph_time, plain_time, weighted_time, simple_time)
+
+
+def array_calls(graphs: tuple[Any, Any, Any], n: int, threads: int = ARRAY_THREADS) -> dict[str, Call]:
+    """The array functions (numpy results, interpreter lock released) on a Graph or CSRGraph triple."""
+    graph, weighted, simple = graphs
+    return {
+        "components": Call(lambda: vx.connected_components(graph, threads=threads), _labels_to_partition),
+        "pagerank": Call(lambda: vx.pagerank(graph, threads=threads), np.asarray),
+        "pagerank_scatter": Call(lambda: vx.pagerank_scatter(graph, threads=threads), np.asarray),
+        "bfs": Call(lambda: vx.hop_distances(graph, 0, threads=threads), np.asarray),
+        "reachability": Call(lambda: vx.reachable(graph, 0, threads=threads), np.asarray),
+        "sssp": Call(lambda: vx.shortest_distances(weighted, 0, threads=threads), lambda r: _distances(r, n)),
+        "triangles": Call(lambda: vx.triangle_count(simple, threads=threads), int),
+    }
+
+
 def agrees(kernel: str, expected: Any, got: Any, ranked: bool) -> tuple[bool, str]:
     """Whether a peer's normalised result matches VELTRIX's, and a short reason when not."""
     if kernel in ("pagerank", "pagerank_scatter"):
@@ -542,35 +629,155 @@ GAP_KERNELS = [
     ("components", "cc", ["-n", "5"], False),
     ("pagerank", "pr", ["-i", "20", "-t", "0", "-n", "5"], False),
     ("sssp", "sssp", ["-r", "0", "-d", "2", "-n", "5"], True),
-    ("triangles", "tc", ["-n", "3"], False),
+    ("triangles", "tc", ["-n", "3", "-a"], False),
 ]
+SUITE_KERNELS = [kernel for kernel, *_ in GAP_KERNELS]
+GAP_ENV = dict(os.environ, OMP_NUM_THREADS="2")
+EDGE_LIST_CHUNK = 1 << 22
 
 
-def gap_files(gap: Path, edges: Edges, workdir: Path) -> tuple[Path, Path]:
-    """The graph in the suite's own serialised form, converted from our edge list."""
-    plain, weighted = workdir / "rmat18.sg", workdir / "rmat18.wsg"
-    if not weighted.exists():
-        np.savetxt(workdir / "rmat18.el", np.column_stack([edges.src, edges.dst]), fmt="%d")
-        np.savetxt(workdir / "rmat18.wel", np.column_stack([edges.src, edges.dst, edges.weights.astype(np.int64)]), fmt="%d")
-        for source, target, flag in [("rmat18.el", plain, "-b"), ("rmat18.wel", weighted, "-wb")]:
-            subprocess.run([str(gap / "converter"), "-s", "-f", str(workdir / source), flag, str(target)],
-                           check=True, capture_output=True)
-    return plain, weighted
+def write_edge_list(path: Path, *columns: np.ndarray) -> None:
+    """Whitespace-separated integer columns, one row per edge, each field right-aligned.
+
+    The suite's reader skips any whitespace, so fixed-width fields let numpy print the digits of
+    tens of millions of edges in seconds instead of formatting them one by one.
+    """
+    widths = [len(str(int(column.max()))) if len(column) else 1 for column in columns]
+    with path.open("wb") as out:
+        for begin in range(0, len(columns[0]), EDGE_LIST_CHUNK):
+            fields = []
+            for number, (column, width) in enumerate(zip(columns, widths)):
+                values = column[begin:begin + EDGE_LIST_CHUNK].astype(np.uint32)  # vertex ids and weights fit
+                digits = np.empty((len(values), width + 1), dtype=np.uint8)
+                rest = values.copy()
+                for place in range(width - 1, -1, -1):
+                    digits[:, place] = rest % 10
+                    rest //= 10
+                digits[:, :width] += 48
+                for place in range(width - 1):  # leading zeros become spaces
+                    digits[values < 10 ** (width - 1 - place), place] = 32
+                digits[:, width] = 10 if number == len(columns) - 1 else 32
+                fields.append(digits)
+            np.hstack(fields).tofile(out)
 
 
-def run_gap(gap: Path, plain: Path, weighted: Path, kernels: list[str]) -> dict[str, float]:
-    """Median trial time of each of the suite's kernels, 2 OpenMP threads."""
-    env = dict(os.environ, OMP_NUM_THREADS="2")
-    times = {}
+@dataclass
+class SuiteGraph:
+    """The suite's serialised graphs of one edge set, what its builder reported, and its edge count."""
+
+    plain: Path
+    weighted: Path
+    build_seconds: float
+    weighted_build_seconds: float
+    edges: int  # undirected edges after its builder dropped repeats and self-loops
+
+
+def gap_files(gap: Path, name: str, src: np.ndarray, dst: np.ndarray, weights: np.ndarray, workdir: Path) -> SuiteGraph:
+    """The graph in the suite's own serialised form, converted from our edge list by its converter
+    (symmetrised, repeats and self-loops dropped, the lightest of parallel weights kept)."""
+    plain, weighted = workdir / f"{name}.sg", workdir / f"{name}.wsg"
+    times = []
+    for text, target, columns, flag in [(f"{name}.el", plain, (src, dst), "-b"),
+                                        (f"{name}.wel", weighted, (src, dst, weights), "-wb")]:
+        write_edge_list(workdir / text, *columns)
+        out = subprocess.run([str(gap / "converter"), "-s", "-f", str(workdir / text), flag, str(target)],
+                             env=GAP_ENV, check=True, capture_output=True, text=True).stdout
+        (workdir / text).unlink()
+        times.append(float(re.search(r"Build Time:\s+([0-9.]+)", out).group(1)))
+    stats = subprocess.run([str(gap / "bfs"), "-f", str(plain), "-n", "0"], env=GAP_ENV, check=True,
+                           capture_output=True, text=True).stdout
+    edges = int(re.search(r"Graph has \d+ nodes and (\d+) undirected edges", stats).group(1))
+    return SuiteGraph(plain, weighted, times[0], times[1], edges)
+
+
+def run_gap(gap: Path, graph: SuiteGraph, kernels: list[str]) -> tuple[dict[str, list[float]], int | None]:
+    """Every trial time of each of the suite's kernels (2 OpenMP threads), and its triangle count."""
+    times, triangles = {}, None
     for kernel, binary, args, needs_weights in GAP_KERNELS:
         if kernel not in kernels:
             continue
-        graph = weighted if needs_weights else plain
-        out = subprocess.run([str(gap / binary), "-f", str(graph), *args], env=env, check=True,
-                             capture_output=True, text=True).stdout
-        trials = [float(t) for t in re.findall(r"Trial Time:\s+([0-9.]+)", out)]
-        times[kernel] = statistics.median(trials)
-    return times
+        out = subprocess.run([str(gap / binary), "-f", str(graph.weighted if needs_weights else graph.plain), *args],
+                             env=GAP_ENV, check=True, capture_output=True, text=True).stdout
+        times[kernel] = [float(t) for t in re.findall(r"Trial Time:\s+([0-9.]+)", out)]
+        if kernel == "triangles":
+            triangles = int(re.findall(r"^(\d+) triangles", out, re.MULTILINE)[-1])
+    return times, triangles
+
+
+SUITE_APIS = {"list": "list API on a Graph", "graph": "arrays on a Graph", "csr": "arrays on a CSRGraph"}
+
+
+@dataclass
+class SuiteRun:
+    """VELTRIX's three APIs and the suite on one simplified R-MAT graph."""
+
+    scale: int
+    edges: int
+    load: float  # load average before the run
+    suite: SuiteGraph
+    suite_before: dict[str, list[float]]
+    suite_after: dict[str, list[float]]
+    csr_simple: float  # CSRGraph.from_edges(simplify=True), unweighted and weighted
+    csr_simple_weighted: float
+    csr_plain: float  # simplify=False: no repeats dropped, as the suite's timed build
+    ours: dict[str, dict[str, Timing]]  # kernel -> api -> timing
+
+    def suite_median(self, kernel: str) -> float:
+        return statistics.median(self.suite_before[kernel] + self.suite_after[kernel])
+
+
+def bench_suite(gap: Path, scale: int, kernels: list[str], workdir: Path, mismatches: list[str]) -> SuiteRun:
+    """The suite's kernels before and after VELTRIX's on the same R-MAT edges, both simplified.
+
+    VELTRIX's graphs are CSRGraph.from_edges(simplify=True) and a Graph with the same lists (read
+    back from the CSRGraph, so both hold the sorted simple lists the suite's builder makes).
+    """
+    load = os.getloadavg()[0]
+    label = f"R-MAT 2^{scale}, simplified"
+    src, dst = rmat_edges(scale)
+    n, count, weights = 1 << scale, len(src), integer_weights(len(src))
+    print(f"\n{label}: {n} vertices, {len(src)} edges; load average {load:.2f}", flush=True)
+    suite = gap_files(gap, f"rmat{scale}", src, dst, weights, workdir)
+    before, suite_triangles = run_gap(gap, suite, kernels)
+    build = vx.CSRGraph.from_edges
+    csr_plain, _ = median_seconds(lambda: build(src, dst, n, threads=ARRAY_THREADS))
+    csr_simple, csr = median_seconds(lambda: build(src, dst, n, simplify=True, threads=ARRAY_THREADS))
+    csr_weighted, csr_w = median_seconds(lambda: build(src, dst, n, weights=weights, simplify=True, threads=ARRAY_THREADS))
+    del src, dst, weights
+    if csr.num_arcs != 2 * suite.edges:
+        mismatches.append(f"{label}: CSRGraph has {csr.num_arcs // 2} edges, the suite's graph {suite.edges}")
+    # The Graph gets each simple edge once, in (lower, higher) order: its lists come out sorted too.
+    sources = np.repeat(np.arange(n, dtype=np.int32), np.diff(csr.offsets))
+    once = sources < csr.targets
+    graph = vx.from_edges(sources[once], csr.targets[once], n)
+    weighted_sources = np.repeat(np.arange(n, dtype=np.int32), np.diff(csr_w.offsets))
+    once = weighted_sources < csr_w.targets
+    weighted = vx.from_edges(weighted_sources[once], csr_w.targets[once], n, weights=csr_w.weights[once])
+    del sources, weighted_sources, once
+    triple = {"list": (graph, weighted, graph), "graph": (graph, weighted, graph), "csr": (csr, csr_w, csr)}
+    calls = {"list": veltrix_calls(triple["list"], n, -1), "graph": array_calls(triple["graph"], n),
+             "csr": array_calls(triple["csr"], n)}
+    ours: dict[str, dict[str, Timing]] = {}
+    for kernel in kernels:
+        cell = {api: calls[api][kernel] for api in SUITE_APIS}
+        timings, results = time_cell(cell, None)
+        ours[kernel] = timings
+        expected = cell["list"].normalise(results["list"])
+        for api in ("graph", "csr"):
+            ok, why = agrees(kernel, expected, cell[api].normalise(results[api]), True)
+            if not ok:
+                mismatches.append(f"{label} {kernel}: {SUITE_APIS[api]} differs from the list API: {why}")
+        if kernel == "triangles" and suite_triangles is not None and expected != suite_triangles:
+            mismatches.append(f"{label} triangles: VELTRIX {expected}, the suite {suite_triangles}")
+        suite_ms = statistics.median(before[kernel])
+        print(f"  {kernel:<11} suite {fmt_ms(suite_ms)} ms; "
+              + ", ".join(f"{api} {fmt_ms(timings[api].median())} ({timings[api].median() / suite_ms:.2f})" for api in SUITE_APIS),
+              flush=True)
+    del graph, weighted, csr, csr_w, triple, calls
+    after, _ = run_gap(gap, suite, kernels)
+    for path in (suite.plain, suite.weighted):
+        path.unlink()
+    return SuiteRun(scale, count, load, suite, before, after, csr_simple, csr_weighted, csr_plain, ours)
 
 
 # ---------------------------------------------------------------------------------------------
@@ -592,6 +799,7 @@ class Row:
     one: Timing
     many: Timing
     peers: dict[str, tuple[Timing, bool, bool]]  # name -> (timing, ranked, agrees)
+    arrays: Timing  # the array functions on a CSRGraph
 
     def fastest(self, state: str = "quiet") -> tuple[str, float] | None:
         ranked = [(t.median(state), name) for name, (t, is_ranked, _) in self.peers.items() if is_ranked]
@@ -601,8 +809,13 @@ class Row:
         return name, seconds
 
 
+def _ratio(seconds: float, best: float) -> str:
+    return f"**{seconds / best:.2f}**" if seconds > best else f"{seconds / best:.2f}"
+
+
 def table(rows: list[Row], peers: list[str], threads: int) -> list[str]:
-    head = ["graph", "kernel", "VELTRIX 1 thread", f"VELTRIX {threads} threads", "speed-up", *peers, "fastest peer", "ratio"]
+    head = ["graph", "kernel", "VELTRIX 1 thread", f"VELTRIX {threads} threads", "speed-up", *peers, "fastest peer", "ratio",
+            f"arrays, CSRGraph, {ARRAY_THREADS} threads", "arrays ratio"]
     lines = ["| " + " | ".join(head) + " |", "|" + "---|" * len(head)]
     for row in rows:
         cells = [row.graph, row.kernel, fmt_ms(row.one.median(), row.one.repeats), fmt_ms(row.many.median(), row.many.repeats),
@@ -615,11 +828,21 @@ def table(rows: list[Row], peers: list[str], threads: int) -> list[str]:
             text = fmt_ms(timing.median(), timing.repeats)
             cells.append((text if ranked else f"({text})") + ("" if ok else " !"))
         best = row.fastest()
+        arrays = fmt_ms(row.arrays.median(), row.arrays.repeats)
         if best:
             name, seconds = best
-            cells += [name, f"**{row.many.median() / seconds:.2f}**" if row.many.median() > seconds else f"{row.many.median() / seconds:.2f}"]
+            cells += [name, _ratio(row.many.median(), seconds), arrays, _ratio(row.arrays.median(), seconds)]
         else:
-            cells += ["-", "-"]
+            cells += ["-", "-", arrays, "-"]
+        lines.append("| " + " | ".join(cells) + " |")
+    return lines
+
+
+def build_table(builds: dict[str, Builds]) -> list[str]:
+    head = ["graph", "Graph (from_edges)", "CSRGraph.from_edges", "weighted", "simplify=True", "CSRGraph / Graph"]
+    lines = ["| " + " | ".join(head) + " |", "|" + "---|" * len(head)]
+    for label, b in builds.items():
+        cells = [label, fmt_ms(b.graph), fmt_ms(b.csr), fmt_ms(b.csr_weighted), fmt_ms(b.csr_simple), f"{b.csr / b.graph:.2f}"]
         lines.append("| " + " | ".join(cells) + " |")
     return lines
 
@@ -660,20 +883,22 @@ def machine() -> str:
 
 
 def bench_graph(case: GraphCase, kernels: list[str], peers: list[str], spinner: Spinner | None,
-                mismatches: list[str], before_peers: Callable[[Edges], None] | None = None) -> list[Row]:
+                mismatches: list[str], builds: dict[str, Builds]) -> list[Row]:
     start = time.perf_counter()
     src, dst = case.make()
-    edges = Edges(case.vertices, src, dst, integer_weights(len(src)))
+    src, dst, weights = reorder(case.order, src, dst, integer_weights(len(src)))
+    edges = Edges(case.vertices, src, dst, weights)
     graphs = veltrix_graphs(edges)
     one, many = veltrix_calls(graphs, edges.n, 1), veltrix_calls(graphs, edges.n, -1)
+    csr, builds[case.label] = csr_graphs(edges)
+    arrays = array_calls(csr, edges.n)
     peer_calls = {name: PEER_CALLS[name][1](edges) for name in peers}
-    if before_peers:
-        before_peers(edges)
-    print(f"\n{case.label}: {edges.n} vertices, {len(src)} edges (built in {time.perf_counter() - start:.1f} s)", flush=True)
+    print(f"\n{case.label}: {edges.n} vertices, {len(src)} edges (built in {time.perf_counter() - start:.1f} s; "
+          f"CSRGraph.from_edges {fmt_ms(builds[case.label].csr)} ms)", flush=True)
     rows = []
     for kernel in kernels:
         peer_kernel = "pagerank" if kernel == "pagerank_scatter" else kernel
-        calls = {"veltrix-1": one[kernel], "veltrix": many[kernel]}
+        calls = {"veltrix-1": one[kernel], "veltrix": many[kernel], "veltrix-csr": arrays[kernel]}
         # The scattering variant meets only the peers it is ranked against.
         calls |= {name: c[peer_kernel] for name, c in peer_calls.items()
                   if peer_kernel in c and (kernel == peer_kernel or c[peer_kernel].ranked)}
@@ -682,6 +907,11 @@ def bench_graph(case: GraphCase, kernels: list[str], peers: list[str], spinner: 
         same_threads, _ = agrees(kernel, expected, one[kernel].normalise(results["veltrix-1"]), True)
         if not same_threads:
             mismatches.append(f"{case.label} {kernel}: VELTRIX threads=1 and threads=-1 differ")
+        same_api, why = agrees(kernel, expected, arrays[kernel].normalise(results["veltrix-csr"]), True)
+        if not same_api:
+            message = f"{case.label} {kernel}: VELTRIX arrays on a CSRGraph differ from the list API: {why}"
+            mismatches.append(message)
+            print(f"  MISMATCH {message}", file=sys.stderr, flush=True)
         verdicts = {}
         for name in calls:
             if name.startswith("veltrix"):
@@ -694,10 +924,13 @@ def bench_graph(case: GraphCase, kernels: list[str], peers: list[str], spinner: 
                 mismatches.append(message)
                 print(f"  MISMATCH {message}", file=sys.stderr, flush=True)
         row = Row(case.label, kernel, timings["veltrix-1"], timings["veltrix"],
-                  {name: (timings[name], calls[name].ranked, verdicts[name]) for name in calls if not name.startswith("veltrix")})
+                  {name: (timings[name], calls[name].ranked, verdicts[name]) for name in calls if not name.startswith("veltrix")},
+                  timings["veltrix-csr"])
         best = row.fastest()
-        summary = f"fastest {best[0]} {fmt_ms(best[1])}, ratio {row.many.median() / best[1]:.2f}" if best else "no ranked peer"
-        print(f"  {kernel:<17} VELTRIX {fmt_ms(row.one.median())} / {fmt_ms(row.many.median())} ms; {summary}", flush=True)
+        summary = (f"fastest {best[0]} {fmt_ms(best[1])}, ratio {row.many.median() / best[1]:.2f}, "
+                   f"arrays {row.arrays.median() / best[1]:.2f}") if best else "no ranked peer"
+        print(f"  {kernel:<17} VELTRIX {fmt_ms(row.one.median())} / {fmt_ms(row.many.median())} ms, "
+              f"arrays {fmt_ms(row.arrays.median())} ms; {summary}", flush=True)
         rows.append(row)
     return rows
 
@@ -708,11 +941,17 @@ def main() -> None:
     parser.add_argument("--graphs", help=f"comma-separated subset of {','.join(GRAPHS)}")
     parser.add_argument("--kernels", help=f"comma-separated subset of {','.join(KERNELS)}")
     parser.add_argument("--gap", type=Path, metavar="PATH", help="directory of a build of the C++ reference suite")
+    parser.add_argument("--scale", action="append", metavar="N",
+                        help="R-MAT scale(s) to run against the reference suite (repeatable or comma-separated; default 18)")
     parser.add_argument("--busy", action="store_true", help="also time every cell with a busy process on one core")
     parser.add_argument("--markdown", type=Path, metavar="FILE", help="write the tables to FILE")
     args = parser.parse_args()
 
     graphs = args.graphs.split(",") if args.graphs else [k for k, c in GRAPHS.items() if c.small or not args.quick]
+    graphs = [] if graphs == ["none"] else graphs
+    scales = [int(n) for item in args.scale or ["18"] for n in item.split(",")] if args.gap else []
+    if args.scale and not args.gap:
+        parser.error("--scale needs --gap PATH")
     kernels = args.kernels.split(",") if args.kernels else KERNELS
     for name, known in [(g, GRAPHS) for g in graphs] + [(k, KERNELS) for k in kernels]:
         if name not in known:
@@ -725,65 +964,92 @@ def main() -> None:
     spinner = Spinner() if args.busy else None
     mismatches: list[str] = []
     rows: list[Row] = []
-    gap_times: list[dict[str, float]] = []
+    builds: dict[str, Builds] = {}
+    suite_runs: list[SuiteRun] = []
+
+    def report() -> list[str]:
+        elapsed, cpu = time.perf_counter() - started, time.process_time() - cpu_started
+        lines = [f"Machine: {machine()}", "",
+                 (f"Date: {datetime.now(timezone.utc):%Y-%m-%d %H:%M} UTC; VELTRIX with 1 and {threads} threads; "
+                  f"peers: {', '.join(f'{p} {peer_version(p)}' for p in peers)}; whole run {elapsed / 60:.1f} min "
+                  f"({cpu / 60:.1f} min of CPU); "
+                  f"load average {load_before:.1f} before, {os.getloadavg()[0]:.1f} after.")]
+        if rows:
+            lines += ["", ("Milliseconds, median of 5 (`[n]`: median of n). `(...)`: stops on its own tolerance, not ranked. "
+                           "`!`: result disagrees with VELTRIX. ratio = VELTRIX all threads / fastest ranked peer "
+                           f"(bold: over 1); arrays ratio = the array functions on a CSRGraph ({ARRAY_THREADS} threads) "
+                           "/ the same peer."), "", *table(rows, peers, threads)]
+        if args.busy and rows:
+            lines += ["", "Under load: a process spinning on one core, timed alternately with the quiet runs.", "",
+                      *busy_table(rows, threads)]
+        if builds:
+            lines += ["", (f"Building each graph from the edge arrays, milliseconds, median of {BUILD_REPEATS}: "
+                           f"`veltrix.from_edges` (neighbour lists) and `CSRGraph.from_edges` with {ARRAY_THREADS} "
+                           "threads, plain, weighted and with simplify=True."), "", *build_table(builds)]
+        if suite_runs:
+            lines += ["", *suite_report(suite_runs)]
+        lines += ["", "Mismatches: " + ("; ".join(mismatches) if mismatches else "none")]
+        if args.markdown:  # rewritten after every graph, so a run cut short still leaves its tables
+            args.markdown.write_text("\n".join(lines) + "\n")
+        return lines
+
     workdir = tempfile.TemporaryDirectory(prefix="veltrix-gap-")
     try:
-        gap_graph: list[tuple[Path, Path]] = []
-
-        def gap_before(edges: Edges) -> None:
-            gap_graph.append(gap_files(args.gap, edges, Path(workdir.name)))
-            gap_times.append(run_gap(args.gap, *gap_graph[0], kernels))
-
         for key in graphs:
-            with_gap = args.gap is not None and key == "rmat18"
-            rows += bench_graph(GRAPHS[key], kernels, peers, spinner, mismatches, gap_before if with_gap else None)
-            if with_gap:
-                gap_times.append(run_gap(args.gap, *gap_graph[0], kernels))
+            rows += bench_graph(GRAPHS[key], kernels, peers, spinner, mismatches, builds)
+            report()
+        if spinner:
+            spinner.close()
+            spinner = None
+        suite_kernels = [k for k in SUITE_KERNELS if k in kernels]
+        for scale in scales:
+            suite_runs.append(bench_suite(args.gap, scale, suite_kernels, Path(workdir.name), mismatches))
+            report()
     finally:
         if spinner:
             spinner.close()
         workdir.cleanup()
-    elapsed, cpu = time.perf_counter() - started, time.process_time() - cpu_started
-
-    lines = [f"Machine: {machine()}", "",
-             (f"Date: {datetime.now(timezone.utc):%Y-%m-%d %H:%M} UTC; VELTRIX with 1 and {threads} threads; "
-              f"peers: {', '.join(f'{p} {peer_version(p)}' for p in peers)}; whole run {elapsed / 60:.1f} min "
-              f"({cpu / 60:.1f} min of CPU); "
-              f"load average {load_before:.1f} before, {os.getloadavg()[0]:.1f} after."), "",
-             ("Milliseconds, median of 5 (`[n]`: median of n). `(...)`: stops on its own tolerance, not ranked. "
-              "`!`: result disagrees with VELTRIX. ratio = VELTRIX all threads / fastest ranked peer "
-              "(bold: over 1)."), "", *table(rows, peers, threads)]
-    if spinner:
-        lines += ["", f"Under load: a process spinning on core {spinner.core}, timed alternately with the quiet runs.", "",
-                  *busy_table(rows, threads)]
-    if gap_times:
-        lines += ["", gap_report(rows, gap_times)]
-    elif args.gap:
-        lines += ["", "Reference suite not run: it is timed on rmat18 only."]
-    lines += ["", "Mismatches: " + ("; ".join(mismatches) if mismatches else "none")]
-    print("\n" + "\n".join(lines))
-    if args.markdown:
-        args.markdown.write_text("\n".join(lines) + "\n")
+    print("\n" + "\n".join(report()))
     if mismatches:
         print(f"\n*** {len(mismatches)} MISMATCH(ES) ***", file=sys.stderr)
         sys.exit(1)
 
 
-def gap_report(rows: list[Row], gap_times: list[dict[str, float]]) -> str:
-    """The reference suite's two runs beside VELTRIX's R-MAT 2^18 times."""
-    ours = {row.kernel: row.many.median() for row in rows if row.graph == GRAPHS["rmat18"].label}
-    head = "| kernel | reference, before | reference, after | VELTRIX | VELTRIX / best reference |\n|---|---|---|---|---|"
-    lines = []
-    for kernel, *_ in GAP_KERNELS:
-        runs = [times[kernel] for times in gap_times if kernel in times]
-        if not runs:
-            continue
-        mine = ours.get(kernel)
-        ratio = f"{mine / min(runs):.2f}" if mine else "-"
-        lines.append(f"| {kernel} | {' | '.join(fmt_ms(t) for t in runs)} | {fmt_ms(mine)} | {ratio} |")
-    return ("Reference suite (2 OpenMP threads) on the same R-MAT 2^18 edges, in milliseconds, its median trial; "
-            "its graph has repeats and self-loops removed, VELTRIX's keeps them (triangles: both simple).\n\n"
-            + head + "\n" + "\n".join(lines))
+def suite_report(runs: list[SuiteRun]) -> list[str]:
+    """Each R-MAT scale: the suite's kernels and builds beside VELTRIX's three ways to call them."""
+    lines = [("Reference suite (2 OpenMP threads) and VELTRIX on the same R-MAT edges, both simplified (repeats and "
+              "self-loops dropped, the lightest parallel weight kept, lists sorted). Milliseconds; the suite's figure is "
+              "the median of its trials, run before and after VELTRIX's; VELTRIX's the median of 5 calls (`[n]`: of n) "
+              f"with 2 threads, the list API including its conversion to Python lists. ratio = VELTRIX / the suite's median "
+              "(below 1: VELTRIX faster)."), ""]
+    head = ["graph", "kernel", "suite, before", "suite, after", "suite median"]
+    for name in SUITE_APIS.values():
+        head += [name, "ratio"]
+    lines += ["| " + " | ".join(head) + " |", "|" + "---|" * len(head)]
+    for run in runs:
+        for kernel, timings in run.ours.items():
+            suite = run.suite_median(kernel)
+            cells = [f"R-MAT 2^{run.scale}", kernel, fmt_ms(statistics.median(run.suite_before[kernel])),
+                     fmt_ms(statistics.median(run.suite_after[kernel])), fmt_ms(suite)]
+            for api in SUITE_APIS:
+                cells += [fmt_ms(timings[api].median(), timings[api].repeats), _ratio(timings[api].median(), suite)]
+            lines.append("| " + " | ".join(cells) + " |")
+    lines += ["", ("Building the graph from edges in memory: the suite's own `Build Time` (from its converter's output; it "
+                   "covers the symmetrised CSR without its later pass dropping repeats) against `CSRGraph.from_edges` "
+                   f"with {ARRAY_THREADS} threads, median of {BUILD_REPEATS}: with simplify=True (drops repeats and "
+                   "self-loops and sorts every list) and without."), ""]
+    head = ["graph", "edges drawn", "edges kept", "load before", "suite build", "CSRGraph simplify=True", "ratio",
+            "suite build, weighted", "CSRGraph simplify=True, weighted", "ratio", "CSRGraph plain", "ratio"]
+    lines += ["| " + " | ".join(head) + " |", "|" + "---|" * len(head)]
+    for run in runs:
+        s = run.suite
+        cells = [f"R-MAT 2^{run.scale}", str(run.edges), str(s.edges), f"{run.load:.2f}",
+                 fmt_ms(s.build_seconds), fmt_ms(run.csr_simple), _ratio(run.csr_simple, s.build_seconds),
+                 fmt_ms(s.weighted_build_seconds), fmt_ms(run.csr_simple_weighted),
+                 _ratio(run.csr_simple_weighted, s.weighted_build_seconds),
+                 fmt_ms(run.csr_plain), _ratio(run.csr_plain, s.build_seconds)]
+        lines.append("| " + " | ".join(cells) + " |")
+    return lines
 
 
 if __name__ == "__main__":
