@@ -30,6 +30,8 @@ namespace {
 
 constexpr std::int64_t kEdgesPerCheckpoint = 1 << 14;
 constexpr int kVertexGrain = 1 << 14;
+// Up to this many vertices, the offsets and counts stay in cache and asking ahead only costs time.
+constexpr int kCachedVertices = 1 << 17;
 // A part places its entries through 32-bit counts, since 8 bytes per vertex and part would cost as
 // much as the offsets themselves; so no list holds 2^32 entries or more.
 using Count = std::uint32_t;
@@ -217,7 +219,7 @@ private:
 
     // Calls edge(u, v, i) for the edges of part p in order, and hashes what it read into `hash`;
     // ahead(u, v, d) is called with the ends of the edge d = 16 and d = 8 places on, where they
-    // are vertices. The interrupt is asked between blocks of edges, out of the loop that reads them.
+    // are vertices, unless the per-vertex arrays are small enough to stay in cache. The interrupt is asked between blocks of edges, out of the loop that reads them.
     template <class Edge, class Ahead>
     void each_edge(int p, int worker, std::uint64_t& hash, Team& team, Edge&& edge, Ahead&& ahead) {
         const std::int64_t first = count_ * p / parts_, last = count_ * (p + 1) / parts_;
@@ -226,9 +228,10 @@ private:
             if (team.checkpoint(worker, kEdgesPerCheckpoint)) return;
             const std::int64_t end = std::min(last, block + kEdgesPerCheckpoint);
             for (std::int64_t i = block; i < end; ++i) {
-                for (const int distance : {16, 8})
-                    if (i + distance < last && is_vertex(src_[i + distance], n_) && is_vertex(dst_[i + distance], n_))
-                        ahead(static_cast<int>(src_[i + distance]), static_cast<int>(dst_[i + distance]), distance);
+                if (n_ > kCachedVertices)
+                    for (const int distance : {16, 8})
+                        if (i + distance < last && is_vertex(src_[i + distance], n_) && is_vertex(dst_[i + distance], n_))
+                            ahead(static_cast<int>(src_[i + distance]), static_cast<int>(dst_[i + distance]), distance);
                 const Id u = src_[i], v = dst_[i];
                 if (!is_vertex(u, n_) || !is_vertex(v, n_)) return raise_flag(out_of_range_);
                 sum += mix(pair_key(static_cast<std::uint32_t>(u), static_cast<std::uint32_t>(v)) ^
