@@ -20,9 +20,11 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <numeric>
 #include <random>
 #include <span>
+#include <utility>
 
 #include "graph/prefetch.hpp"
 #include "parallel/atomics.hpp"
@@ -32,8 +34,12 @@ namespace veltrix {
 
 namespace {
 
-// Neighbours linked per vertex before the full sweep: list positions 0 .. kSampledRounds - 1.
-constexpr std::size_t kSampledRounds = 2;
+// Each vertex links to the two smallest of the first kSampledEntries neighbours of its list before
+// the full sweep. Taking the smallest rather than the first makes the sample independent of the
+// order the edges came in: on a grid it is the vertex above and the one to the left, a spanning
+// tree whatever the order, where the first two of a shuffled list leave many pieces behind; and
+// in graphs whose hubs have low numbers, it hangs vertices straight under the hubs.
+constexpr std::size_t kSampledEntries = 8;
 // Vertices per task of a pass; hubs make a vertex's cost uneven, so tasks stay small. A multiple
 // of 64, so that the tasks of a pass write disjoint words of a bitmap.
 constexpr int kGrain = 1024;
@@ -55,6 +61,19 @@ void link(std::vector<int>& parent, int u, int v) {
         a = load(parent[above]);
         b = load(parent[low]);
     }
+}
+
+// The two smallest entries of a few, or kNone where there are fewer. Without branches: in a
+// list in no particular order, which entry is smaller cannot be predicted.
+constexpr int kNone = std::numeric_limits<int>::max();  // never a vertex: ids stay below it
+
+std::pair<int, int> smallest_two(std::span<const int> entries) {
+    int first = kNone, second = kNone;
+    for (const int v : entries) {
+        second = std::min(second, std::max(first, v));
+        first = std::min(first, v);
+    }
+    return {first, second};
 }
 
 // Points u straight at its root. Only u's own task writes parent[u] during a compress pass.
@@ -107,7 +126,9 @@ std::vector<int> components_of(const View& graph, int workers, Interrupt* interr
     each_vertex([&](int u) {
         if (u + kSweepAhead < n) prefetch_list(graph, u + kSweepAhead);
         const std::span<const int> list = graph.neighbours(u);
-        for (std::size_t i = 0; i < std::min(kSampledRounds, list.size()); ++i) link(parent, u, list[i]);
+        const auto [first, second] = smallest_two(list.first(std::min(kSampledEntries, list.size())));
+        if (first != kNone) link(parent, u, first);
+        if (second != kNone) link(parent, u, second);
     });
 
     // Compressed, and the members of the largest component noted in a bitmap, 64 vertices to a
@@ -123,16 +144,16 @@ std::vector<int> components_of(const View& graph, int workers, Interrupt* interr
     });
     auto member = [&](unsigned u) { return (in_giant[u / 64] >> (u % 64)) & 1; };
 
-    // Every edge past the sampled ones, but for those between two members; with mirrored lists,
-    // none seen from a member's side.
+    // Every edge but those between two members (the sampled ones among them, linked again at the
+    // cost of finding their common root); with mirrored lists, none seen from a member's side.
     const bool skip_members = graph.is_mirrored();
     each_vertex([&](int u) {
         const bool inside = member(u);
         if (inside && skip_members) return;
         if (u + kSweepAhead < n) prefetch_list(graph, u + kSweepAhead);
         const std::span<const int> list = graph.neighbours(u);
-        for (std::size_t i = kSampledRounds; i < list.size(); ++i)
-            if (!inside || !member(list[i])) link(parent, u, list[i]);
+        for (const int v : list)
+            if (!inside || !member(v)) link(parent, u, v);
     });
     each_vertex([&](int u) { compress(parent, u); });
     return parent;
