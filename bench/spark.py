@@ -1,6 +1,6 @@
 """Times veltrix.spark in Spark local mode beside the native kernels on the same R-MAT graphs.
 
-    python bench/spark.py [--scales 18,20] [--cores 2] [--markdown table.md]
+    python bench/spark.py [--scales 18,20] [--cores 2] [--give-up-after 300] [--markdown table.md]
 
 Graphs: undirected R-MAT (veltrix.generators.rmat_edges, seed 1, 16 edges per vertex, repeats and
 self-loops kept) at 2^18 and 2^20 vertices; shortest distances use integer weights 1..100. The
@@ -9,7 +9,9 @@ the function followed by collecting its result with to_numpy (the whole answer, 
 the native one); each native time is one call with all hardware threads. "rounds" counts the
 Spark function's loop: large-star/small-star rounds, iterations, search levels or relaxation
 rounds. One local session (local[cores], 8 shuffle partitions, 6 GB driver) serves every call;
-its start-up is reported on its own line.
+its start-up is reported on its own line. A function whose Spark time at one scale exceeds
+--give-up-after seconds is not run at the larger scales (its row says so), so that one slow
+function cannot hold up the rest of the table.
 """
 
 import argparse
@@ -45,7 +47,7 @@ def same(kind, got, want):
     return np.asarray(got).tolist() == (want if isinstance(want, (list, int)) else list(want))
 
 
-def cells(spark, scale, directory):
+def cells(spark, scale, directory, slow):
     n = 1 << scale
     src, dst = rmat_edges(scale)
     weights = integer_weights(len(src))
@@ -70,6 +72,9 @@ def cells(spark, scale, directory):
          lambda st: vs.triangle_count(edges, n)),
     ]
     for name, native, distributed in kernels:
+        if name in slow:
+            yield (f"R-MAT 2^{scale}", name, None, slow[name], None, None)
+            continue
         native_seconds, want = timed(native)
         stats = {}
         spark_seconds, got = timed(lambda: distributed(stats))
@@ -80,6 +85,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--scales", default="18,20")
     parser.add_argument("--cores", type=int, default=2)
+    parser.add_argument("--give-up-after", type=float, default=300.0,
+                        help="skip a function at larger scales once it took longer than this")
     parser.add_argument("--markdown", help="also write the table to this file")
     args = parser.parse_args()
 
@@ -97,10 +104,16 @@ def main():
     print("\n".join(lines), flush=True)
     directory = tempfile.mkdtemp(prefix="veltrix-spark-bench-")
     try:
+        slow = {}
         for scale in (int(s) for s in args.scales.split(",")):
-            for graph, name, spark_s, rounds, native_s, ok in cells(spark, scale, directory):
-                line = (f"| {graph} | {name} | {spark_s:.1f} | {'-' if rounds is None else rounds} | "
-                        f"{native_s:.3f} | {spark_s / native_s:,.0f} | {'yes' if ok else 'NO'} |")
+            for graph, name, spark_s, rounds, native_s, ok in cells(spark, scale, directory, slow):
+                if spark_s is None:
+                    line = f"| {graph} | {name} | not run: {rounds} | - | - | - | - |"
+                else:
+                    line = (f"| {graph} | {name} | {spark_s:.1f} | {'-' if rounds is None else rounds} | "
+                            f"{native_s:.3f} | {spark_s / native_s:,.0f} | {'yes' if ok else 'NO'} |")
+                    if spark_s > args.give_up_after:
+                        slow[name] = f"{spark_s:.0f} s at 2^{scale}"
                 lines.append(line)
                 print(line, flush=True)
                 if args.markdown:
