@@ -265,8 +265,8 @@ CsrGraph csr_from_edges(const Id* src, const Id* dst, const double* weights, std
                         bool directed, bool simplify, Team& team) {
     Batch<Id> batch(src, dst, weights, count, 0, vertices, directed, simplify, team.size());
     const std::uint64_t read = batch.count(team);
-    CsrGraph graph{vertices, directed, weights != nullptr, Buffer<std::int64_t>(static_cast<std::size_t>(vertices) + 1),
-                   {}, {}};
+    CsrGraph graph{vertices, directed, weights != nullptr, !directed,
+                   Buffer<std::int64_t>(static_cast<std::size_t>(vertices) + 1), {}, {}};
     std::fill(graph.offsets.begin(), graph.offsets.end(), 0);
     batch.number_places(graph.offsets.data() + 1, team);
     sum_lengths(graph.offsets, vertices, team);
@@ -287,7 +287,8 @@ template CsrGraph csr_from_edges(const std::uint64_t*, const std::uint64_t*, con
                                  bool, Team&);
 
 CsrBuilder::CsrBuilder(int vertices, bool directed, bool weighted, bool simplify)
-    : graph_{vertices, directed, weighted, Buffer<std::int64_t>(static_cast<std::size_t>(vertices) + 1), {}, {}},
+    : graph_{vertices, directed, weighted, !directed, Buffer<std::int64_t>(static_cast<std::size_t>(vertices) + 1),
+             {}, {}},
       simplify_(simplify) {
     std::fill(graph_.offsets.begin(), graph_.offsets.end(), 0);
 }
@@ -347,7 +348,8 @@ VELTRIX_BATCH_IDS(std::uint64_t)
 
 CsrGraph csr_from_lists(const ListsView& lists, bool directed, Team& team) {
     const int n = lists.vertices();
-    CsrGraph graph{n, directed, lists.is_weighted(), Buffer<std::int64_t>(static_cast<std::size_t>(n) + 1), {}, {}};
+    CsrGraph graph{n, directed, lists.is_weighted(), lists.is_mirrored(),
+                   Buffer<std::int64_t>(static_cast<std::size_t>(n) + 1), {}, {}};
     team.for_each(0, n, [&](int v) { graph.offsets[v + 1] = static_cast<std::int64_t>(lists.degree(v)); });
     sum_lengths(graph.offsets, n, team);
     graph.targets = Buffer<int>(static_cast<std::size_t>(graph.offsets[n]));
@@ -363,7 +365,7 @@ CsrGraph csr_from_lists(const ListsView& lists, bool directed, Team& team) {
 }
 
 std::string csr_problem(int vertices, const std::int64_t* offsets, const int* targets, std::int64_t entries,
-                        bool directed, Team& team) {
+                        bool mirrored, Team& team) {
     const int n = vertices;
     if (offsets[0] != 0) return "the offsets start at " + std::to_string(offsets[0]) + ", not 0";
     int falls = n;
@@ -397,7 +399,7 @@ std::string csr_problem(int vertices, const std::int64_t* offsets, const int* ta
     }
     std::uint64_t there = 0, back = 0;
     for (int w = 0; w < team.size(); ++w) there += forward[w], back += backward[w];
-    if (!directed && there != back) return "the lists of the undirected graph do not mirror each other";
+    if (mirrored && there != back) return "the lists said to mirror each other do not";
     return "";
 }
 

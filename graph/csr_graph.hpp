@@ -2,8 +2,9 @@
 
 // Graphs in compressed form, built in parallel: v's list is targets[offsets[v] .. offsets[v + 1]),
 // with weights at the same positions when the graph has them. An undirected edge stands in the
-// lists of both its ends (a self-loop twice in its vertex's list), as Graph stores it, so every
-// undirected CSR graph mirrors its lists.
+// lists of both its ends (a self-loop twice in its vertex's list), as Graph stores it, so an
+// undirected graph built from edges mirrors its lists; one copied from lists installed whole
+// need not, and says so.
 
 #include <cstdint>
 #include <string>
@@ -18,12 +19,13 @@ struct CsrGraph {
     int vertices = 0;
     bool directed = false;
     bool weighted = false;
+    bool mirrored = false;         // every entry u -> v matched by an entry v -> u
     Buffer<std::int64_t> offsets;  // vertices + 1 entries, from 0
     Buffer<int> targets;
     Buffer<double> weights;        // empty when unweighted
 
     CsrView view() const {
-        return {vertices, offsets.data(), targets.data(), weighted ? weights.data() : nullptr, !directed};
+        return {vertices, offsets.data(), targets.data(), weighted ? weights.data() : nullptr, mirrored};
     }
 };
 
@@ -65,10 +67,10 @@ private:
 CsrGraph csr_from_lists(const ListsView& graph, bool directed, Team& team);
 
 // Why arrays read from outside cannot be a CSR graph of `vertices` vertices, or "" when they can:
-// offsets from 0, never decreasing, ending at `entries`; every target a vertex; and, unless the
-// graph is directed, lists that mirror each other (checked by a hash of every entry against the
+// offsets from 0, never decreasing, ending at `entries`; every target a vertex; and, where they
+// are said to be `mirrored`, lists that mirror each other (checked by a hash of every entry against the
 // hash of its reverse, so a damaged file is caught, not proven whole).
 std::string csr_problem(int vertices, const std::int64_t* offsets, const int* targets, std::int64_t entries,
-                        bool directed, Team& team);
+                        bool mirrored, Team& team);
 
 }  // namespace veltrix

@@ -195,3 +195,14 @@ def test_read_edgelist_gives_the_graph_of_the_file(tmp_path, suffix):
     (tmp_path / "bad.txt").write_text("0 1\n1 x\n")
     with pytest.raises(ValueError, match="line 2"):
         CSRGraph.read_edgelist(tmp_path / "bad.txt")
+
+
+def test_undirected_lists_installed_whole_stay_unmirrored(tmp_path):
+    g = vx.Graph(0)
+    g.build_from_adj_list([[1], [2], [], [0]])  # undirected, each edge in one list only
+    csr = CSRGraph.from_graph(g)
+    csr.save(tmp_path / "g")
+    again = CSRGraph.load(tmp_path / "g")
+    for graph in (g, csr, again):
+        assert vx.connected_components(graph).tolist() == [0, 0, 0, 0]
+        assert vx.hop_distances(graph, 3).tolist() == _veltrix.parallel_bfs(g, 3)

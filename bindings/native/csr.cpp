@@ -34,6 +34,7 @@ CsrArrays wrap(CsrGraph&& graph) {
     const bool weighted = graph.weighted;
     return {graph.vertices,
             graph.directed,
+            graph.mirrored,
             read_only(owned_array(std::move(graph.offsets))),
             read_only(owned_array(std::move(graph.targets))),
             weighted,
@@ -145,7 +146,7 @@ CsrArrays from_graph(const Graph& graph, int threads) {
 
 // Arrays from outside (a file): refused with ValueError unless they form a valid graph.
 CsrArrays checked(int n, const py::array& offsets, const py::array& targets, const py::object& weights,
-                  bool directed, int threads) {
+                  bool directed, bool mirrored, int threads) {
     if (n < 0) throw py::value_error("the vertex count must not be negative");
     if (!is_plain<std::int64_t>(offsets) || offsets.shape(0) != static_cast<py::ssize_t>(n) + 1)
         throw py::value_error("the offsets must be " + std::to_string(n + 1LL) + " int64 values");
@@ -164,10 +165,10 @@ CsrArrays checked(int n, const py::array& offsets, const py::array& targets, con
     const int workers = get_thread_count(threads);
     const std::string problem = without_lock([&](Interrupt* interrupt) {
         Team team(workers_for(n + entries, workers), interrupt);
-        return csr_problem(n, o, t, entries, directed, team);
+        return csr_problem(n, o, t, entries, mirrored, team);
     });
     if (!problem.empty()) throw py::value_error(problem);
-    return {n, directed, read_only(py::reinterpret_borrow<py::array_t<std::int64_t>>(offsets)),
+    return {n, directed, mirrored, read_only(py::reinterpret_borrow<py::array_t<std::int64_t>>(offsets)),
             read_only(py::reinterpret_borrow<py::array_t<std::int32_t>>(targets)), weighted,
             weighted ? read_only(weight_array) : weight_array};
 }
@@ -178,6 +179,7 @@ void register_csr(py::module_& m) {
     py::class_<CsrArrays>(m, "CsrArrays")
         .def_readonly("num_vertices", &CsrArrays::vertices)
         .def_readonly("directed", &CsrArrays::directed)
+        .def_readonly("mirrored", &CsrArrays::mirrored)
         .def_readonly("weighted", &CsrArrays::weighted)
         .def_readonly("offsets", &CsrArrays::offsets)
         .def_readonly("targets", &CsrArrays::targets)
@@ -192,7 +194,7 @@ void register_csr(py::module_& m) {
         .def("finish", &Batches::finish, py::arg("threads"));
     m.def("csr_from_graph", &from_graph, py::arg("graph"), py::arg("threads"));
     m.def("csr_checked", &checked, py::arg("num_vertices"), py::arg("offsets"), py::arg("targets"),
-          py::arg("weights"), py::arg("directed"), py::arg("threads"));
+          py::arg("weights"), py::arg("directed"), py::arg("mirrored"), py::arg("threads"));
 }
 
 }  // namespace veltrix::bindings::native

@@ -16,13 +16,14 @@ namespace veltrix::bindings::native {
 struct CsrArrays {
     int vertices;
     bool directed;
+    bool mirrored;
     pybind11::array_t<std::int64_t> offsets;
     pybind11::array_t<std::int32_t> targets;
     bool weighted;
     pybind11::array_t<double> weights;  // empty unless weighted
 
     CsrView view() const {
-        return {vertices, offsets.data(), targets.data(), weighted ? weights.data() : nullptr, !directed};
+        return {vertices, offsets.data(), targets.data(), weighted ? weights.data() : nullptr, mirrored};
     }
 };
 

@@ -354,7 +354,7 @@ class CSRGraph:
         if self.weights is not None:
             np.save(folder / "weights.npy", self.weights)
         meta = {"format": _FORMAT, "version": _VERSION, "num_vertices": self.num_vertices,
-                "directed": self.directed, "weighted": self.weighted}
+                "directed": self.directed, "weighted": self.weighted, "mirrored": self._arrays.mirrored}
         # Written last: a folder without it is not a saved graph.
         (folder / "graph.json").write_text(json.dumps(meta) + "\n")
 
@@ -363,8 +363,8 @@ class CSRGraph:
         """Open a graph written by `save`, by memory map unless ``mmap=False``.
 
         Everything mapped is checked before it becomes a graph (offsets from 0, never decreasing
-        and in bounds, every target a vertex, sizes consistent, the lists of an undirected graph
-        mirroring each other), so a damaged or truncated file raises ValueError, never a crash or
+        and in bounds, every target a vertex, sizes consistent, lists saved as mirroring each
+        other still mirroring each other), so a damaged or truncated file raises ValueError, never a crash or
         a wrong answer.
         """
         folder = Path(path)
@@ -373,13 +373,14 @@ class CSRGraph:
             if meta.get("format") != _FORMAT or meta.get("version") != _VERSION:
                 raise ValueError("graph.json does not describe a saved CSR graph of this version")
             n, directed, weighted = int(meta["num_vertices"]), meta["directed"], meta["weighted"]
-            if not isinstance(directed, bool) or not isinstance(weighted, bool):
-                raise ValueError("graph.json: directed and weighted must be true or false")
+            mirrored = meta["mirrored"]
+            if not all(isinstance(flag, bool) for flag in (directed, weighted, mirrored)):
+                raise ValueError("graph.json: directed, weighted and mirrored must be true or false")
             mode: Literal["r"] | None = "r" if mmap else None
             offsets = np.load(folder / "offsets.npy", mmap_mode=mode, allow_pickle=False)
             targets = np.load(folder / "targets.npy", mmap_mode=mode, allow_pickle=False)
             weights = np.load(folder / "weights.npy", mmap_mode=mode, allow_pickle=False) if weighted else None
-            arrays = _native.csr_checked(n, offsets, targets, weights, directed, threads)
+            arrays = _native.csr_checked(n, offsets, targets, weights, directed, mirrored, threads)
         except FileNotFoundError as error:
             raise ValueError(f"{folder}: not a saved CSR graph ({error.filename} is missing)") from None
         except (ValueError, KeyError, TypeError, EOFError, OSError) as error:
