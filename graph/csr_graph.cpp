@@ -22,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "graph/mix.hpp"
 #include "parallel/atomics.hpp"
 
 namespace veltrix {
@@ -43,13 +44,6 @@ int part_count(std::int64_t arcs, int vertices, int team_size) {
     const std::int64_t budget = std::max<std::int64_t>(graph_bytes / 10, std::int64_t{64} << 20);
     const std::int64_t affordable = budget / std::max<std::int64_t>(4 * static_cast<std::int64_t>(vertices), 1);
     return static_cast<int>(std::clamp<std::int64_t>(affordable, 1, team_size));
-}
-
-// splitmix64's finaliser: a hash whose sum over a multiset of keys changes with any key.
-std::uint64_t mix(std::uint64_t x) {
-    x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
-    x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
-    return x ^ (x >> 31);
 }
 
 std::uint64_t pair_key(std::uint32_t a, std::uint32_t b) { return (static_cast<std::uint64_t>(a) << 32) | b; }

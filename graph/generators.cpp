@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "graph/mix.hpp"
+
 namespace veltrix {
 
 namespace {
@@ -29,12 +31,6 @@ constexpr std::uint64_t kWeightStream = 3;
 // is seen within a few milliseconds and the last tasks balance across workers.
 constexpr std::int64_t kBlock = 1 << 16;
 constexpr std::int64_t kMaxTasks = std::int64_t{1} << 30;
-
-inline std::uint64_t mix(std::uint64_t z) {
-    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-    return z ^ (z >> 31);
-}
 
 inline std::uint64_t stream_key(std::uint64_t seed, std::uint64_t stream) { return mix(mix(seed) + stream * kGamma); }
 
