@@ -7,10 +7,12 @@ import math
 import os
 import random
 import shutil
+import signal
 import socket
 import subprocess
 import sys
 import textwrap
+import threading
 
 import numpy as np
 import pytest
@@ -19,6 +21,10 @@ import _veltrix as vx
 import algorithm_reference as ref
 
 REQUIRED = os.environ.get("VELTRIX_REQUIRE_SPARK") == "1"
+# Seconds Spark's JVM gets to come up; it takes about 20 s on a loaded 2-core machine.
+START_LIMIT = 300
+
+pytestmark = pytest.mark.slow
 if not REQUIRED:
     pytest.importorskip("pyspark")
     if shutil.which("java") is None:
@@ -37,13 +43,60 @@ def _free_port():
         return probe.getsockname()[1]
 
 
+def _children():
+    """Process ids of this process's children: at session start, the JVM Spark launches."""
+    me = str(os.getpid())
+    found = []
+    for entry in os.listdir("/proc"):
+        try:
+            with open(f"/proc/{entry}/stat") as stat:
+                fields = stat.read().rsplit(")", 1)[1].split()
+        except (OSError, IndexError):
+            continue
+        if fields[1] == me:
+            found.append(int(entry))
+    return found
+
+
+def _start(builder):
+    """builder.getOrCreate(), failing instead of hanging when the JVM never reports its port.
+
+    PySpark waits without limit for the JVM it launched to write its port; a JVM stuck at start
+    would hold the whole run. Past START_LIMIT the JVM is asked for a thread dump (SIGQUIT, printed
+    to the captured output) and killed, which makes getOrCreate raise.
+    """
+    started = threading.Event()
+
+    def watch():
+        if started.wait(START_LIMIT):
+            return
+        for pid in _children():
+            os.kill(pid, signal.SIGQUIT)
+        started.wait(5)
+        for pid in _children():
+            os.kill(pid, signal.SIGKILL)
+
+    threading.Thread(target=watch, daemon=True).start()
+    try:
+        return builder.getOrCreate()
+    except Exception as error:
+        message = f"Spark did not start within {START_LIMIT} s: {error}"
+        if REQUIRED:
+            pytest.fail(message)
+        pytest.skip(message)
+    finally:
+        started.set()
+
+
 @pytest.fixture(scope="module")
 def spark():
     # The session also serves Spark Connect on loopback, so the Connect test needs no Java of its
     # own. Every query here is tiny and short-lived: the JIT's first tier is all that pays back.
-    session = (
+    session = _start(
         SparkSession.builder.master("local[2]")
         .appName("veltrix-tests")
+        .config("spark.driver.host", "127.0.0.1")
+        .config("spark.driver.bindAddress", "127.0.0.1")
         .config("spark.sql.shuffle.partitions", "2")
         .config("spark.ui.enabled", "false")
         .config("spark.ui.showConsoleProgress", "false")
@@ -52,7 +105,6 @@ def spark():
         .config("spark.plugins", "org.apache.spark.sql.connect.SparkConnectPlugin")
         .config("spark.connect.grpc.binding.address", "127.0.0.1")
         .config("spark.connect.grpc.binding.port", str(_free_port()))
-        .getOrCreate()
     )
     session.sparkContext.setLogLevel("ERROR")
     yield session
