@@ -1,8 +1,8 @@
 // Reachability: the vertices that the breadth-first search of hop_distances.cpp reaches.
 //
-// Not a depth-first walk: on low-diameter graphs the two take the same time, but on a 1024 x 1024
-// grid a walk takes twice as long, since it jumps between rows and misses the cache on nearly every
-// list it opens, where the search's frontier moves through memory in order.
+// Not a depth-first walk: on a grid a walk jumps between rows and misses the cache on nearly every
+// list it opens, where the search's frontier moves through memory in order (bench/RESULTS.md,
+// "Design measurements").
 
 #include "algorithms/reachability.hpp"
 
