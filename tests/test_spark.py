@@ -2,6 +2,7 @@
 Connect. Without pyspark or Java the module is skipped, unless VELTRIX_REQUIRE_SPARK=1 (the Spark
 stage of .ci/run), where either missing is a failure."""
 
+import contextlib
 import json
 import math
 import os
@@ -21,8 +22,10 @@ import _veltrix as vx
 import algorithm_reference as ref
 
 REQUIRED = os.environ.get("VELTRIX_REQUIRE_SPARK") == "1"
-# Seconds Spark's JVM gets to come up; it takes about 20 s on a loaded 2-core machine.
+# Seconds Spark's JVM gets to come up (about 20 s on a loaded 2-core machine), and each test gets
+# (each takes seconds).
 START_LIMIT = 300
+TEST_LIMIT = 300
 
 pytestmark = pytest.mark.slow
 if not REQUIRED:
@@ -44,7 +47,7 @@ def _free_port():
 
 
 def _children():
-    """Process ids of this process's children: at session start, the JVM Spark launches."""
+    """Process ids of this process's children: Spark's JVM, and a test's own client process."""
     me = str(os.getpid())
     found = []
     for entry in os.listdir("/proc"):
@@ -58,34 +61,39 @@ def _children():
     return found
 
 
-def _start(builder):
-    """builder.getOrCreate(), failing instead of hanging when the JVM never reports its port.
-
-    PySpark waits without limit for the JVM it launched to write its port; a JVM stuck at start
-    would hold the whole run. Past START_LIMIT the JVM is asked for a thread dump (SIGQUIT, printed
-    to the captured output) and killed, which makes getOrCreate raise.
-    """
-    started = threading.Event()
+@contextlib.contextmanager
+def _jvm_limit(seconds):
+    """Kills Spark's JVM if the block takes longer than `seconds`, after asking it for a thread
+    dump (SIGQUIT; the dump goes to the captured output). PySpark waits without limit for its JVM,
+    both for the port at start and for the answer to every call: a stuck JVM would hold the whole
+    run, where a dead one makes the waiting call raise at once."""
+    done = threading.Event()
 
     def watch():
-        if started.wait(START_LIMIT):
+        if done.wait(seconds):
             return
         for pid in _children():
             os.kill(pid, signal.SIGQUIT)
-        started.wait(5)
+        done.wait(5)
         for pid in _children():
             os.kill(pid, signal.SIGKILL)
 
     threading.Thread(target=watch, daemon=True).start()
     try:
-        return builder.getOrCreate()
+        yield
+    finally:
+        done.set()
+
+
+def _start(builder):
+    try:
+        with _jvm_limit(START_LIMIT):
+            return builder.getOrCreate()
     except Exception as error:
         message = f"Spark did not start within {START_LIMIT} s: {error}"
         if REQUIRED:
             pytest.fail(message)
         pytest.skip(message)
-    finally:
-        started.set()
 
 
 @pytest.fixture(scope="module")
@@ -109,6 +117,12 @@ def spark():
     session.sparkContext.setLogLevel("ERROR")
     yield session
     session.stop()
+
+
+@pytest.fixture(autouse=True)
+def _test_limit():
+    with _jvm_limit(TEST_LIMIT):
+        yield
 
 
 def _random_family(seed, directed):
