@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdint>
 
-
 namespace veltrix::pagerank {
 
 namespace {
@@ -30,7 +29,15 @@ std::vector<int> source_blocks(const View& graph, long long work, int team_size)
     return bounds;
 }
 
-}  // namespace
+// True when every list of the vertices [first, last) is in ascending order.
+template <class View>
+bool lists_sorted(const View& graph, int first, int last) {
+    for (int u = first; u < last; ++u) {
+        const auto list = graph.neighbours(u);
+        if (!std::is_sorted(list.begin(), list.end())) return false;
+    }
+    return true;
+}
 
 // A transpose in two scatters, so that neither writes all over a large array. The targets are
 // cut into buckets of 2^shift consecutive vertices, each holding about kBucketEdges in-edges.
@@ -41,9 +48,8 @@ std::vector<int> source_blocks(const View& graph, long long work, int team_size)
 // sources in ascending order, so every target's sources come out ascending. No two tasks write
 // the same entry, so nothing needs an atomic.
 template <class View>
-InEdges in_edges(const View& graph, long long work, Team& team) {
+void transpose(const View& graph, long long work, const std::vector<int>& block_bounds, InEdges& in, Team& team) {
     const int n = graph.vertices();
-    const std::vector<int> block_bounds = source_blocks(graph, work, team.size());
     const int blocks = static_cast<int>(block_bounds.size()) - 1;
     const double per_target = static_cast<double>(work - n) / n;
     int shift = 0;
@@ -51,59 +57,93 @@ InEdges in_edges(const View& graph, long long work, Team& team) {
     const int buckets = ((n - 1) >> shift) + 1;
     const auto cell = [buckets](int b, int k) { return static_cast<std::size_t>(b) * buckets + k; };
 
-    InEdges in{Buffer<std::size_t>(static_cast<std::size_t>(n) + 1), {}, Buffer<double>(n), {}};
-    std::vector<std::size_t> cursor(static_cast<std::size_t>(blocks) * buckets, 0);
-    std::vector<std::vector<int>> dangling(blocks);
+    std::vector<std::int64_t> cursor(static_cast<std::size_t>(blocks) * buckets, 0);
     team.run(blocks, [&](int b, int) {
-        for (int u = block_bounds[b]; u < block_bounds[b + 1]; ++u) {
-            in.degree[u] = static_cast<double>(graph.degree(u));
-            if (graph.degree(u) == 0) dangling[b].push_back(u);
+        for (int u = block_bounds[b]; u < block_bounds[b + 1]; ++u)
             for (int v : graph.neighbours(u)) ++cursor[cell(b, v >> shift)];
-        }
     });
 
-    std::vector<std::size_t> bucket_start(static_cast<std::size_t>(buckets) + 1);
-    std::size_t next = 0;
+    std::vector<std::int64_t> bucket_start(static_cast<std::size_t>(buckets) + 1);
+    std::int64_t next = 0;
     for (int k = 0; k < buckets; ++k) {
         bucket_start[k] = next;
         for (int b = 0; b < blocks; ++b) next += std::exchange(cursor[cell(b, k)], next);
     }
     bucket_start[buckets] = next;
 
-    in.sources = Buffer<int>(next);
-    Buffer<std::uint16_t> place_in_bucket(next);
+    Buffer<std::int64_t>& offsets = in.transposed.offsets;
+    Buffer<int>& sources = in.transposed.sources;
+    offsets = Buffer<std::int64_t>(static_cast<std::size_t>(n) + 1);
+    sources = Buffer<int>(static_cast<std::size_t>(next));
+    Buffer<std::uint16_t> place_in_bucket(static_cast<std::size_t>(next));
     const int last_place = (1 << shift) - 1;
     team.run(blocks, [&](int b, int) {
         for (int u = block_bounds[b]; u < block_bounds[b + 1]; ++u)
             for (int v : graph.neighbours(u)) {
-                const std::size_t e = cursor[cell(b, v >> shift)]++;
-                in.sources[e] = u;
+                const std::int64_t e = cursor[cell(b, v >> shift)]++;
+                sources[e] = u;
                 place_in_bucket[e] = static_cast<std::uint16_t>(v & last_place);
             }
     });
 
     struct Scratch {
-        std::vector<std::size_t> at;
+        std::vector<std::int64_t> at;
         std::vector<int> run;
     };
-    std::vector<Scratch> scratch(team.size(), Scratch{std::vector<std::size_t>(std::size_t{1} << shift), {}});
+    std::vector<Scratch> scratch(team.size(), Scratch{std::vector<std::int64_t>(std::size_t{1} << shift), {}});
     team.run(buckets, [&](int k, int worker) {
         const int first = k << shift;
         const int last = std::min(n, first + (1 << shift));
-        const std::size_t begin = bucket_start[k], end = bucket_start[k + 1];
+        const std::int64_t begin = bucket_start[k], end = bucket_start[k + 1];
         auto& [at, run] = scratch[worker];
         std::fill(at.begin(), at.begin() + (last - first), 0);
-        for (std::size_t e = begin; e < end; ++e) ++at[place_in_bucket[e]];
-        std::size_t position = begin;
+        for (std::int64_t e = begin; e < end; ++e) ++at[place_in_bucket[e]];
+        std::int64_t position = begin;
         for (int v = first; v < last; ++v) {
-            in.offsets[v] = position;
+            offsets[v] = position;
             position += std::exchange(at[v - first], position);
         }
-        run.assign(in.sources.data() + begin, in.sources.data() + end);
-        for (std::size_t e = begin; e < end; ++e) in.sources[at[place_in_bucket[e]]++] = run[e - begin];
+        run.assign(sources.data() + begin, sources.data() + end);
+        for (std::int64_t e = begin; e < end; ++e) sources[at[place_in_bucket[e]]++] = run[e - begin];
     });
-    in.offsets[n] = next;
+    offsets[n] = next;
+    in.offsets = offsets.data();
+    in.sources = sources.data();
+}
+
+}  // namespace
+
+template <class View>
+InEdges in_edges(const View& graph, long long work, Team& team) {
+    const int n = graph.vertices();
+    const std::vector<int> block_bounds = source_blocks(graph, work, team.size());
+    const int blocks = static_cast<int>(block_bounds.size()) - 1;
+    // In a mirrored graph every vertex's in-edges are the entries of its own list; sorted lists
+    // hold them in the order the sums need, so a CSR graph lends its own arrays.
+    constexpr bool has_arrays = requires(const View& g) { g.targets(); };
+    const bool may_lend = has_arrays && graph.is_mirrored();
+
+    InEdges in;
+    in.degree = Buffer<double>(n);
+    std::vector<std::vector<int>> dangling(blocks);
+    std::vector<char> sorted(blocks, 1);
+    team.run(blocks, [&](int b, int) {
+        for (int u = block_bounds[b]; u < block_bounds[b + 1]; ++u) {
+            in.degree[u] = static_cast<double>(graph.degree(u));
+            if (graph.degree(u) == 0) dangling[b].push_back(u);
+        }
+        if (may_lend) sorted[b] = lists_sorted(graph, block_bounds[b], block_bounds[b + 1]);
+    });
     for (const auto& part : dangling) in.dangling.insert(in.dangling.end(), part.begin(), part.end());
+
+    if constexpr (has_arrays) {
+        if (may_lend && std::ranges::all_of(sorted, [](char s) { return s != 0; })) {
+            in.offsets = graph.offsets();
+            in.sources = graph.targets();
+            return in;
+        }
+    }
+    transpose(graph, work, block_bounds, in, team);
     return in;
 }
 
@@ -112,7 +152,7 @@ template InEdges in_edges(const CsrView&, long long, Team&);
 
 std::vector<int> balanced_ranges(const InEdges& in, int team_size) {
     const int n = static_cast<int>(in.degree.size());
-    const auto work_before = [&](int v) { return static_cast<long long>(v) + static_cast<long long>(in.offsets[v]); };
+    const auto work_before = [&](int v) { return static_cast<long long>(v) + (in.offsets[v] - in.offsets[0]); };
     const long long total = work_before(n);
     const long long ranges =
         team_size == 1 ? 1 : std::clamp(total / kWorkPerRange, 1LL, static_cast<long long>(kRangesPerWorker) * team_size);

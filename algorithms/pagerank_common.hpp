@@ -46,13 +46,19 @@ struct Step {
     }
 };
 
-// The graph's edges seen from their targets, built once per call: the sources of v's in-edges are
+// The graph's edges seen from their targets: the sources of v's in-edges are
 // sources[offsets[v] .. offsets[v + 1]), ascending, one entry per occurrence of v in a list.
+// Built once per call into `transposed`, unless the graph's own arrays already say it: a mirrored
+// CSR graph whose lists are sorted lists each vertex's in-edges as its own list.
 struct InEdges {
-    Buffer<std::size_t> offsets;
-    Buffer<int> sources;
-    Buffer<double> degree;  // out-degree of every vertex, repeats and self-loops counted
-    std::vector<int> dangling;   // the vertices without out-edges, ascending
+    const std::int64_t* offsets = nullptr;
+    const int* sources = nullptr;
+    Buffer<double> degree;      // out-degree of every vertex, repeats and self-loops counted
+    std::vector<int> dangling;  // the vertices without out-edges, ascending
+    struct {
+        Buffer<std::int64_t> offsets;
+        Buffer<int> sources;
+    } transposed;
 };
 
 // `work` is the work of one iteration: every vertex plus every list entry. Compiled for both views.
@@ -60,9 +66,9 @@ template <class View>
 InEdges in_edges(const View& graph, long long work, Team& team);
 
 // The shares of the sources at in-edge positions [first, last), added in that order from 0.0.
-inline double sum_shares(const InEdges& in, const Buffer<double>& share, std::size_t first, std::size_t last) {
+inline double sum_shares(const InEdges& in, const Buffer<double>& share, std::int64_t first, std::int64_t last) {
     double sum = 0.0;
-    for (std::size_t k = first; k < last; ++k) sum = sum + share[in.sources[k]];
+    for (std::int64_t k = first; k < last; ++k) sum = sum + share[in.sources[k]];
     return sum;
 }
 

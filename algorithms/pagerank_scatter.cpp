@@ -22,13 +22,13 @@ std::vector<double> scattered(const View& graph, int iterations, double damping,
     return pagerank::power_iteration(
         graph, iterations, damping, workers, interrupt,
         [block](const pagerank::InEdges& in, const Buffer<double>& share, int i) {
-            const std::size_t begin = in.offsets[i], end = in.offsets[i + 1];
+            const std::int64_t begin = in.offsets[i], end = in.offsets[i + 1];
             // Sources all in the first block (all of them, on one worker) make one run: the plain
             // sum, without a test per source.
             if (begin == end || in.sources[end - 1] < block) return 0.0 + pagerank::sum_shares(in, share, begin, end);
             double gathered = 0.0, run = 0.0;
             long long run_end = block;
-            for (std::size_t k = begin; k < end; ++k) {
+            for (std::int64_t k = begin; k < end; ++k) {
                 const int u = in.sources[k];
                 if (u >= run_end) {
                     gathered = gathered + run;

@@ -98,6 +98,9 @@ public:
     const void* header(int v) const { return &offsets_[v]; }
     const void* list(int v) const { return targets_ + offsets_[v]; }
 
+    const std::int64_t* offsets() const { return offsets_; }
+    const int* targets() const { return targets_; }
+
 private:
     int n_;
     const std::int64_t* offsets_;

@@ -53,6 +53,28 @@ def test_same_values_as_the_list_api(seed, n, m, directed, build, threads):
             assert got.tolist() == want, (name, type(graph).__name__)
 
 
+@pytest.mark.parametrize("threads", THREADS)
+@pytest.mark.parametrize("name, listed", [("pagerank", _veltrix.parallel_pagerank),
+                                          ("pagerank_scatter", _veltrix.parallel_pagerank_bfs)])
+def test_pagerank_reads_sorted_undirected_lists_in_place_with_the_same_bits(name, listed, threads):
+    # Edges in (smaller, larger) order leave every list of the undirected graph sorted, so its
+    # lists serve as the in-edges; shuffled, the lists must be transposed. Both give the list API's
+    # bits, self-loops and repeats included.
+    rng = np.random.default_rng(threads)
+    n = 400
+    src, dst = rng.integers(0, n, 3000), rng.integers(0, n, 3000)
+    src[:30] = dst[:30]
+    src, dst = np.concatenate([src, dst[:200]]), np.concatenate([dst, src[:200]])
+    low, high = np.minimum(src, dst), np.maximum(src, dst)
+    order = np.lexsort((high, low))
+    in_order = vx.CSRGraph.from_edges(low[order], high[order], n)
+    assert all(np.all(np.diff(in_order.targets[a:b]) >= 0) for a, b in zip(in_order.offsets, in_order.offsets[1:]))
+    shuffled = vx.CSRGraph.from_edges(src, dst, n)
+    want = listed(_veltrix.Graph(n, list(zip(src.tolist(), dst.tolist()))), 20, 0.85, threads)
+    for graph in (in_order, shuffled):
+        assert getattr(vx, name)(graph, threads=threads).tolist() == want
+
+
 @pytest.mark.parametrize("name, dtype", [("hop_distances", np.int32), ("reachable", np.bool_),
                                          ("connected_components", np.int32), ("pagerank", np.float64),
                                          ("pagerank_scatter", np.float64), ("shortest_distances", np.float64)])
