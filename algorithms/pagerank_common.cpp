@@ -48,7 +48,8 @@ bool lists_sorted(const View& graph, int first, int last) {
 // sources in ascending order, so every target's sources come out ascending. No two tasks write
 // the same entry, so nothing needs an atomic.
 template <class View>
-void transpose(const View& graph, long long work, const std::vector<int>& block_bounds, InEdges& in, Team& team) {
+void transpose(const View& graph, long long work, const std::vector<int>& block_bounds, std::int64_t staging_limit,
+               InEdges& in, Team& team) {
     const int n = graph.vertices();
     const int blocks = static_cast<int>(block_bounds.size()) - 1;
     const double per_target = static_cast<double>(work - n) / n;
@@ -75,37 +76,51 @@ void transpose(const View& graph, long long work, const std::vector<int>& block_
     Buffer<int>& sources = in.transposed.sources;
     offsets = Buffer<std::int64_t>(static_cast<std::size_t>(n) + 1);
     sources = Buffer<int>(static_cast<std::size_t>(next));
-    Buffer<std::uint16_t> place_in_bucket(static_cast<std::size_t>(next));
-    const int last_place = (1 << shift) - 1;
-    team.run(blocks, [&](int b, int) {
-        for (int u = block_bounds[b]; u < block_bounds[b + 1]; ++u)
-            for (int v : graph.neighbours(u)) {
-                const std::int64_t e = cursor[cell(b, v >> shift)]++;
-                sources[e] = u;
-                place_in_bucket[e] = static_cast<std::uint16_t>(v & last_place);
-            }
-    });
-
     struct Scratch {
         std::vector<std::int64_t> at;
         std::vector<int> run;
     };
     std::vector<Scratch> scratch(team.size(), Scratch{std::vector<std::int64_t>(std::size_t{1} << shift), {}});
-    team.run(buckets, [&](int k, int worker) {
-        const int first = k << shift;
-        const int last = std::min(n, first + (1 << shift));
-        const std::int64_t begin = bucket_start[k], end = bucket_start[k + 1];
-        auto& [at, run] = scratch[worker];
-        std::fill(at.begin(), at.begin() + (last - first), 0);
-        for (std::int64_t e = begin; e < end; ++e) ++at[place_in_bucket[e]];
-        std::int64_t position = begin;
-        for (int v = first; v < last; ++v) {
-            offsets[v] = position;
-            position += std::exchange(at[v - first], position);
-        }
-        run.assign(sources.data() + begin, sources.data() + end);
-        for (std::int64_t e = begin; e < end; ++e) sources[at[place_in_bucket[e]]++] = run[e - begin];
-    });
+    const int last_place = (1 << shift) - 1;
+
+    // The buckets go in groups whose places fit the staging limit: each group reads every list
+    // once more, but the staging array shrinks to one group's share of the in-edges.
+    for (int group_first = 0; group_first < buckets;) {
+        int group_last = group_first + 1;
+        while (group_last < buckets && bucket_start[group_last + 1] - bucket_start[group_first] <= staging_limit)
+            ++group_last;
+        const std::int64_t base = bucket_start[group_first];
+        const int low = group_first << shift;
+        const int high = group_last == buckets ? n : group_last << shift;
+        const bool whole = group_first == 0 && group_last == buckets;
+        Buffer<std::uint16_t> place_in_bucket(static_cast<std::size_t>(bucket_start[group_last] - base));
+        team.run(blocks, [&](int b, int) {
+            for (int u = block_bounds[b]; u < block_bounds[b + 1]; ++u)
+                for (int v : graph.neighbours(u)) {
+                    if (!whole && (v < low || v >= high)) continue;
+                    const std::int64_t e = cursor[cell(b, v >> shift)]++;
+                    sources[e] = u;
+                    place_in_bucket[e - base] = static_cast<std::uint16_t>(v & last_place);
+                }
+        });
+        team.run(group_last - group_first, [&](int task, int worker) {
+            const int k = group_first + task;
+            const int first = k << shift;
+            const int last = std::min(n, first + (1 << shift));
+            const std::int64_t begin = bucket_start[k], end = bucket_start[k + 1];
+            auto& [at, run] = scratch[worker];
+            std::fill(at.begin(), at.begin() + (last - first), 0);
+            for (std::int64_t e = begin; e < end; ++e) ++at[place_in_bucket[e - base]];
+            std::int64_t position = begin;
+            for (int v = first; v < last; ++v) {
+                offsets[v] = position;
+                position += std::exchange(at[v - first], position);
+            }
+            run.assign(sources.data() + begin, sources.data() + end);
+            for (std::int64_t e = begin; e < end; ++e) sources[at[place_in_bucket[e - base]]++] = run[e - begin];
+        });
+        group_first = group_last;
+    }
     offsets[n] = next;
     in.offsets = offsets.data();
     in.sources = sources.data();
@@ -114,7 +129,7 @@ void transpose(const View& graph, long long work, const std::vector<int>& block_
 }  // namespace
 
 template <class View>
-InEdges in_edges(const View& graph, long long work, Team& team) {
+InEdges in_edges(const View& graph, long long work, Team& team, std::int64_t staging_limit) {
     const int n = graph.vertices();
     const std::vector<int> block_bounds = source_blocks(graph, work, team.size());
     const int blocks = static_cast<int>(block_bounds.size()) - 1;
@@ -143,12 +158,12 @@ InEdges in_edges(const View& graph, long long work, Team& team) {
             return in;
         }
     }
-    transpose(graph, work, block_bounds, in, team);
+    transpose(graph, work, block_bounds, staging_limit, in, team);
     return in;
 }
 
-template InEdges in_edges(const ListsView&, long long, Team&);
-template InEdges in_edges(const CsrView&, long long, Team&);
+template InEdges in_edges(const ListsView&, long long, Team&, std::int64_t);
+template InEdges in_edges(const CsrView&, long long, Team&, std::int64_t);
 
 std::vector<int> balanced_ranges(const InEdges& in, int team_size) {
     const int n = static_cast<int>(in.degree.size());

@@ -10,6 +10,7 @@
 // depend on which worker, or how many, made it.
 
 #include <cstddef>
+#include <cstdint>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -61,9 +62,13 @@ struct InEdges {
     } transposed;
 };
 
+// In-edges staged at once by the transpose, 2 bytes each: past this many, it works in groups of
+// targets (a graph of 2^31 entries stages 1 GiB at a time instead of 4).
+inline constexpr std::int64_t kStagingLimit = std::int64_t{1} << 29;
+
 // `work` is the work of one iteration: every vertex plus every list entry. Compiled for both views.
 template <class View>
-InEdges in_edges(const View& graph, long long work, Team& team);
+InEdges in_edges(const View& graph, long long work, Team& team, std::int64_t staging_limit = kStagingLimit);
 
 // The shares of the sources at in-edge positions [first, last), added in that order from 0.0.
 inline double sum_shares(const InEdges& in, const Buffer<double>& share, std::int64_t first, std::int64_t last) {
