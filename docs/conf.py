@@ -45,18 +45,9 @@ napoleon_numpy_docstring = True
 napoleon_use_rtype = False
 
 autodoc_member_order = "bysource"
-autodoc_typehints = "signature"
-autodoc_typehints_format = "short"
-# Kept by name: expanded, numpy's ArrayLike alone fills a screen.
-autodoc_type_aliases = {
-    "ArrayLike": "numpy.typing.ArrayLike",
-    "GraphLike": "veltrix.algorithms.GraphLike",
-    "EdgeArrays": "veltrix.generators.EdgeArrays",
-    "IdArrays": "veltrix.generators.IdArrays",
-    "StrPath": "veltrix.readers.StrPath",
-    "Checkpoint": "veltrix.spark.Checkpoint",
-    "Stats": "veltrix.spark._input.Stats",
-}
+# The docstrings' Parameters and Returns sections say the types in words; the annotations,
+# expanded, would bury the signatures (numpy's ArrayLike alone fills a screen).
+autodoc_typehints = "none"
 # veltrix.spark needs pyspark at import; its reference is built without it.
 autodoc_mock_imports = ["pyspark"]
 autosummary_generate = False
@@ -125,7 +116,7 @@ class ServedFunctions(SphinxDirective):
                 row += nodes.entry("", nodes.paragraph("", "", text))
             rows += row
         group = nodes.tgroup(cols=2)
-        group += [nodes.colspec(colwidth=1), nodes.colspec(colwidth=3)]
+        group += [nodes.colspec(colwidth=30), nodes.colspec(colwidth=70)]
         head = nodes.row()
         for title in ("function", "notes"):
             head += nodes.entry("", nodes.paragraph(text=title))
