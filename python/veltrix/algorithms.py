@@ -45,10 +45,31 @@ def _native_graph(graph: GraphLike) -> Any:
 def hop_distances(graph: GraphLike, source: int, *, threads: int = -1) -> NDArray[np.int32]:
     """Hop distance of every vertex from `source` along the lists; -1 where unreachable.
 
+    The values of `parallel_bfs`, for every thread count. Weights are ignored.
+
+    Parameters
+    ----------
+    graph : Graph, WeightedGraph or CSRGraph
+    source : int
+        The vertex to measure from.
+    threads : int
+        Workers; -1 (default) for all hardware threads.
+
+    Returns
+    -------
+    numpy.ndarray of int32
+        One distance per vertex: 0 for `source`, -1 where no path leads.
+
     Raises
     ------
     IndexError
         `source` is not a vertex ("Vertex index out of range").
+
+    Examples
+    --------
+    >>> import veltrix as vx
+    >>> vx.hop_distances(vx.Graph(3, [(0, 1), (2, 0)], directed=True), 0)
+    array([ 0,  1, -1], dtype=int32)
     """
     result: NDArray[np.int32] = _native.hop_distances(_native_graph(graph), source, threads)
     return result
@@ -56,6 +77,21 @@ def hop_distances(graph: GraphLike, source: int, *, threads: int = -1) -> NDArra
 
 def reachable(graph: GraphLike, source: int, *, threads: int = -1) -> NDArray[np.bool_]:
     """Whether each vertex is reachable from `source` along the lists (`source` itself is).
+
+    The values of `parallel_dfs`, for every thread count.
+
+    Parameters
+    ----------
+    graph : Graph, WeightedGraph or CSRGraph
+    source : int
+        The vertex to search from.
+    threads : int
+        Workers; -1 (default) for all hardware threads.
+
+    Returns
+    -------
+    numpy.ndarray of bool
+        One flag per vertex.
 
     Raises
     ------
@@ -67,7 +103,28 @@ def reachable(graph: GraphLike, source: int, *, threads: int = -1) -> NDArray[np
 
 
 def connected_components(graph: GraphLike, *, threads: int = -1) -> NDArray[np.int32]:
-    """Label of every vertex: the smallest vertex of its component, edge direction ignored."""
+    """Label of every vertex: the smallest vertex of its component, edge direction ignored.
+
+    The values of `parallel_connected_components`: weakly connected components of a directed
+    graph, the same labels for every thread count.
+
+    Parameters
+    ----------
+    graph : Graph, WeightedGraph or CSRGraph
+    threads : int
+        Workers; -1 (default) for all hardware threads.
+
+    Returns
+    -------
+    numpy.ndarray of int32
+        One label per vertex.
+
+    Examples
+    --------
+    >>> import veltrix as vx
+    >>> vx.connected_components(vx.Graph(5, [(3, 1), (1, 4)]))
+    array([0, 1, 2, 1, 1], dtype=int32)
+    """
     result: NDArray[np.int32] = _native.connected_components(_native_graph(graph), threads)
     return result
 
@@ -78,6 +135,22 @@ def pagerank(graph: GraphLike, iterations: int = 20, damping: float = 0.85, *, t
     Each vertex sums its in-neighbours' shares in ascending source order, and the mass of vertices
     without out-edges is spread over all vertices, so the bits are those of `parallel_pagerank`
     for every thread count.
+
+    Parameters
+    ----------
+    graph : Graph, WeightedGraph or CSRGraph
+        Out-degrees count list entries: a repeated edge as often as it is stored.
+    iterations : int
+        Number of iterations; there is no convergence test. Default 20.
+    damping : float
+        Damping factor, in (0, 1). Default 0.85.
+    threads : int
+        Workers; -1 (default) for all hardware threads. The result does not depend on it.
+
+    Returns
+    -------
+    numpy.ndarray of float64
+        One score per vertex; empty for a graph without vertices.
 
     Raises
     ------
@@ -94,7 +167,8 @@ def pagerank_scatter(
     """PageRank with the sums of the scattering scheme: the bits of `parallel_pagerank_bfs`.
 
     The sums are grouped by the blocks of sources of ``threads`` workers, so the bits depend on
-    the resolved worker count (and on nothing else).
+    the resolved worker count (and on nothing else). Parameters, result and errors are those of
+    `pagerank`, whose values these equal to rounding.
     """
     result: NDArray[np.float64] = _native.pagerank_scatter(_native_graph(graph), iterations, damping, threads)
     return result
@@ -105,6 +179,19 @@ def shortest_distances(graph: GraphLike, source: int, *, threads: int = -1) -> N
 
     The values of `parallel_dijkstra`: label-setting while weights are non-negative, relaxation
     passes after the first negative weight. NaN and +inf weights never relax.
+
+    Parameters
+    ----------
+    graph : WeightedGraph or weighted CSRGraph
+    source : int
+        The vertex to measure from.
+    threads : int
+        Workers; -1 (default) for all hardware threads.
+
+    Returns
+    -------
+    numpy.ndarray of float64
+        One distance per vertex: 0.0 for `source`, 1e18 where no path leads.
 
     Raises
     ------
@@ -118,5 +205,20 @@ def shortest_distances(graph: GraphLike, source: int, *, threads: int = -1) -> N
 
 
 def triangle_count(graph: GraphLike, *, threads: int = -1) -> int:
-    """Triangles u < v < w of the lists, repeated entries multiplying, as `triangle_count_parallel`."""
+    """Triangles u < v < w of the lists, repeated entries multiplying, as `triangle_count_parallel`.
+
+    Counts the triples with v and w in u's list and w in v's list: each undirected triangle once,
+    a directed one only as u -> v, u -> w, v -> w. With m(a, b) the copies of b in a's list, a
+    triangle weighs ``m(u, v) * min(m(u, w), m(v, w))``; self-loops close none.
+
+    Parameters
+    ----------
+    graph : Graph, WeightedGraph or CSRGraph
+    threads : int
+        Workers; -1 (default) for all hardware threads. The count does not depend on it.
+
+    Returns
+    -------
+    int
+    """
     return int(_native.triangle_count(_native_graph(graph), threads))

@@ -87,9 +87,9 @@ class CSRGraph:
     """An immutable graph in compressed sparse row form.
 
     Made by `from_edges`, `from_graph`, `from_scipy` or `load`; the arrays it exposes are
-    read-only views of its own storage. Every function of `veltrix` that takes a graph takes a
-    `CSRGraph`, and the array functions (`hop_distances`, `pagerank`, ...) run on it without the
-    interpreter lock.
+    read-only views of its own storage. The array functions (`hop_distances`, `pagerank`, ...)
+    take it and run on it without the interpreter lock; the list functions of ``_veltrix``
+    (`parallel_bfs`, ...) take a `Graph` or `WeightedGraph` only.
     """
 
     __slots__ = ("_arrays",)
@@ -136,6 +136,11 @@ class CSRGraph:
         threads : int
             Workers to build with; -1 (default) for all hardware threads.
 
+        Returns
+        -------
+        CSRGraph
+            Weighted exactly when `weights` is given.
+
         Raises
         ------
         TypeError
@@ -143,6 +148,16 @@ class CSRGraph:
         ValueError
             Arrays that are not one-dimensional or differ in length; NaN, fractional, negative or
             out-of-range indices; more than ``MAX_VERTICES`` vertices.
+
+        Examples
+        --------
+        >>> import numpy as np
+        >>> import veltrix as vx
+        >>> c = vx.CSRGraph.from_edges(np.array([0, 1, 1]), np.array([1, 2, 2]), simplify=True)
+        >>> c
+        CSRGraph(3 vertices, 4 arcs, undirected)
+        >>> c.targets
+        array([1, 0, 2, 1], dtype=int32)
         """
         s = _ids(src, "src")
         d = _ids(dst, "dst")
@@ -197,6 +212,21 @@ class CSRGraph:
         spill_dir : str, optional
             Where the batches of a one-shot iterable are written (default: the system's
             temporary folder).
+
+        Returns
+        -------
+        CSRGraph
+
+        Raises
+        ------
+        TypeError
+            A batch that is not a 2- or 3-tuple (or list) of arrays, or arrays as `from_edges`
+            refuses them.
+        ValueError
+            A batch with or without weights against `weighted`, or with arrays or indices
+            `from_edges` refuses; the message names the batch.
+        RuntimeError
+            A sequence whose batches changed between the two readings.
         """
         if isinstance(chunks, Sequence):
             sequence = chunks
@@ -253,9 +283,36 @@ class CSRGraph:
         The text is that `veltrix.read_edgelist` reads, with id ``k`` as vertex ``k``. It is parsed
         in parallel a block at a time, and each block's edges are spilled to a temporary folder,
         so the file's text and the graph are never in memory together; a malformed line raises
-        ValueError with the file name and line number. ``weighted=None`` reads weights when the
-        first data line has a third field; ``delimiter=None`` is a comma when that line has one,
-        else any whitespace. The other parameters are those of `from_chunks`.
+        ValueError with the file name and line number.
+
+        Parameters
+        ----------
+        path : str or path-like
+            The file; ``.gz`` and ``.bz2`` paths are decompressed on the fly.
+        num_vertices : int, optional
+            Number of vertices; by default one more than the largest id.
+        directed : bool
+            Whether each line is an arc; otherwise an undirected edge.
+        weighted : bool, optional
+            ``None`` (default) reads weights when the first data line has a third field.
+        comments : str
+            Every character of this string starts a comment to the end of its line.
+        delimiter : str, optional
+            Field separator; ``None`` (default) is a comma when the first data line has one,
+            else any whitespace.
+        simplify, threads, spill_dir
+            As for `from_chunks`.
+
+        Returns
+        -------
+        CSRGraph
+
+        Raises
+        ------
+        ValueError
+            A malformed line or a negative or too large id, named by file and line number.
+        OSError
+            The file cannot be opened or decompressed.
         """
         from veltrix.edge_text import edge_chunks, edge_layout
 
@@ -266,7 +323,15 @@ class CSRGraph:
 
     @classmethod
     def from_graph(cls, graph: Graph, *, threads: int = -1) -> CSRGraph:
-        """The lists of a `Graph` (and the weights of a `WeightedGraph`), in the same order."""
+        """The lists of a `Graph` (and the weights of a `WeightedGraph`), in the same order.
+
+        The lists are copied: later changes to `graph` do not reach the result.
+
+        Raises
+        ------
+        TypeError
+            `graph` is not a `Graph` or `WeightedGraph`.
+        """
         if not isinstance(graph, Graph):
             raise TypeError(f"from_graph expects a Graph or WeightedGraph, got {type(graph).__name__}")
         return cls._wrap(_native.csr_from_graph(graph, threads))
@@ -286,6 +351,19 @@ class CSRGraph:
         default and gives each pair once, as the edge ``(i, j)`` with ``i <= j``; a matrix of ones
         gives an unweighted graph unless ``weighted=True``. The matrix's arrays are copied: a
         later change to the matrix never reaches the graph.
+
+        Parameters
+        ----------
+        matrix : scipy.sparse matrix or array, shape (n, n)
+        directed, weighted : bool, optional
+            As for `veltrix.from_scipy`.
+        threads : int
+            Workers to build with; -1 (default) for all hardware threads.
+
+        Raises
+        ------
+        TypeError, ValueError, ImportError
+            As `veltrix.from_scipy` raises them.
         """
         n, rows, cols, values, is_directed = scipy_edges(matrix, directed, weighted)
         return cls.from_edges(rows, cols, n, weights=values, directed=is_directed, threads=threads)
@@ -326,7 +404,13 @@ class CSRGraph:
         return self._arrays.weights if self._arrays.weighted else None
 
     def degree(self, v: int) -> int:
-        """Length of vertex `v`'s list."""
+        """Length of vertex `v`'s list.
+
+        Raises
+        ------
+        IndexError
+            `v` is not a vertex.
+        """
         if not 0 <= v < self.num_vertices:
             raise IndexError(f"vertex {v} is not in a graph of {self.num_vertices} vertices")
         return int(self.offsets[v + 1] - self.offsets[v])
@@ -346,6 +430,13 @@ class CSRGraph:
         """Write the graph to the directory `path`: one ``.npy`` file per array and ``graph.json``.
 
         `load` maps the files back in milliseconds; numpy reads them too (``numpy.load``).
+        The folder is created if missing, and an earlier save in it is overwritten;
+        ``graph.json`` is written last, so a folder without it is not a saved graph.
+
+        Raises
+        ------
+        OSError
+            The folder or a file cannot be written.
         """
         folder = Path(path)
         folder.mkdir(parents=True, exist_ok=True)
@@ -366,6 +457,26 @@ class CSRGraph:
         and in bounds, every target a vertex, sizes consistent, lists saved as mirroring each
         other still mirroring each other), so a damaged or truncated file raises ValueError, never a crash or
         a wrong answer.
+
+        Parameters
+        ----------
+        path : str or path-like
+            The folder `save` wrote.
+        mmap : bool
+            Map the files (default) rather than read them into memory. A mapped graph's arrays
+            are read-only views of the files.
+        threads : int
+            Workers for the checks; -1 (default) for all hardware threads.
+
+        Returns
+        -------
+        CSRGraph
+
+        Raises
+        ------
+        ValueError
+            The folder is not a saved graph of this version (a file missing, or ``graph.json``
+            not describing one), or what it holds fails the checks.
         """
         folder = Path(path)
         try:

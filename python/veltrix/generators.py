@@ -76,6 +76,12 @@ def rmat_edges(
     -------
     src, dst : numpy.ndarray of int64
         The edges' endpoints; repeats and self-loops are kept.
+
+    Raises
+    ------
+    ValueError
+        `scale` outside [0, 31], a negative `edge_factor`, or probabilities that are negative,
+        NaN or do not sum to 1.
     """
     count = _edge_count(scale, edge_factor)
     a, b, c, d = probabilities
@@ -110,6 +116,11 @@ def uniform_edges(scale: int, edge_factor: int = 16, *, seed: int = 1) -> EdgeAr
     -------
     src, dst : numpy.ndarray of int64
         The edges' endpoints; repeats and self-loops are kept.
+
+    Raises
+    ------
+    ValueError
+        `scale` outside [0, 31] or a negative `edge_factor`.
     """
     count = _edge_count(scale, edge_factor)
     rng = np.random.default_rng(seed)
@@ -133,6 +144,17 @@ def grid_edges(rows: int, columns: int) -> EdgeArrays:
     -------
     src, dst : numpy.ndarray of int64
         All rightward edges in vertex order, then all downward edges in vertex order.
+
+    Raises
+    ------
+    ValueError
+        A negative size.
+
+    Examples
+    --------
+    >>> from veltrix.generators import grid_edges
+    >>> grid_edges(2, 2)
+    (array([0, 2, 0, 1]), array([1, 3, 2, 3]))
     """
     if rows < 0 or columns < 0:
         raise ValueError(f"grid size must be non-negative, got {rows}x{columns}")
@@ -160,6 +182,11 @@ def integer_weights(count: int, *, low: int = 1, high: int = 100, seed: int = 1)
     Returns
     -------
     numpy.ndarray of float64
+
+    Raises
+    ------
+    ValueError
+        `low` exceeds `high`.
     """
     if low > high:
         raise ValueError(f"low must not exceed high, got {low} > {high}")
@@ -200,6 +227,13 @@ def rmat_arrays(
     -------
     src, dst : numpy.ndarray of int32
         The edges' endpoints; repeats and self-loops are kept.
+
+    Raises
+    ------
+    ValueError
+        `scale` outside [0, 31], a negative `edge_factor` (or one whose edge count passes 64
+        bits), probabilities that are negative, NaN or do not sum to 1, or a seed outside
+        [0, 2**64).
     """
     a, b, c, d = (float(p) for p in probabilities)
     return _native.rmat_edges(index(scale), index(edge_factor), index(seed), (a, b, c, d), index(threads))
@@ -223,6 +257,12 @@ def uniform_arrays(num_vertices: int, num_edges: int, *, seed: int = 1, threads:
     -------
     src, dst : numpy.ndarray of int32
         The edges' endpoints; repeats and self-loops are kept.
+
+    Raises
+    ------
+    ValueError
+        `num_vertices` outside [0, 2**31] (or 0 with edges to draw), a negative `num_edges`, or
+        a seed outside [0, 2**64).
     """
     return _native.uniform_edges(index(num_vertices), index(num_edges), index(seed), index(threads))
 
@@ -241,6 +281,11 @@ def grid_arrays(rows: int, columns: int, *, threads: int = -1) -> IdArrays:
     -------
     src, dst : numpy.ndarray of int32
         All rightward edges in vertex order, then all downward edges in vertex order.
+
+    Raises
+    ------
+    ValueError
+        A negative size, or more than ``2**31`` cells.
     """
     return _native.grid_edges(index(rows), index(columns), index(threads))
 
@@ -268,5 +313,11 @@ def weight_array(
     Returns
     -------
     numpy.ndarray of float64
+
+    Raises
+    ------
+    ValueError
+        A negative `count`, bounds beyond ``2**53`` in magnitude, `low` above `high`, or a seed
+        outside [0, 2**64).
     """
     return _native.integer_weights(index(count), index(low), index(high), index(seed), index(threads))

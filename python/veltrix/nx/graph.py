@@ -341,6 +341,22 @@ def from_networkx(G: Any, *, weight: Hashable | None = None) -> tuple[_veltrix.G
     Returns
     -------
     (graph, nodes) : tuple of (Graph or WeightedGraph, list[Any])
+        The graph, directed exactly when `G` is, and ``nodes[i]``: the networkx node of vertex i.
+
+    Raises
+    ------
+    TypeError
+        The `weight` values are not all ints or all floats.
+    NotImplementedError
+        `G` has more than ``2**31 - 1`` nodes.
+
+    Examples
+    --------
+    >>> import networkx as nx
+    >>> import veltrix as vx
+    >>> g, nodes = vx.from_networkx(nx.path_graph(["a", "b", "c"]))
+    >>> vx.parallel_bfs(g, 0), nodes
+    ([0, 1, 2], ['a', 'b', 'c'])
     """
     vg = convert(G, {} if weight is None else {weight: 1})
     if weight is None:
@@ -362,6 +378,17 @@ def to_networkx(graph: Any, *, nodes: Iterable[Any] | None = None) -> Any:
         a ``WeightedGraph`` also sets each edge's ``"weight"`` to its lightest entry.
     nodes : iterable, optional
         Node for each vertex index; default ``range(n)``.
+
+    Returns
+    -------
+    networkx.Graph or networkx.DiGraph
+        Or, for a VeltrixGraph, the class it was converted from. Every vertex is a node, isolated
+        ones included; repeated entries become one edge.
+
+    Raises
+    ------
+    ValueError
+        `nodes` does not hold one entry per vertex.
     """
     if isinstance(graph, VeltrixGraph):
         return graph.to_networkx()

@@ -80,6 +80,13 @@ def connected_components(
     -------
     pyspark.sql.DataFrame
         Columns ``vertex`` and ``component`` (both long), one row per vertex.
+
+    Raises
+    ------
+    ValueError
+        A missing or null ``src`` / ``dst`` column, or an id outside ``[0, num_vertices)``.
+    TypeError
+        An id column of a non-integer type, or a `num_vertices` that is not an integer.
     """
     del directed
     n = vertex_count(num_vertices)

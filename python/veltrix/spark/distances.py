@@ -68,9 +68,13 @@ def shortest_distances(
     ------
     ValueError
         A negative cycle is reachable from the source (the native kernel returns the values
-        reached after n - 1 passes instead).
+        reached after n - 1 passes instead); a missing or null ``src``, ``dst`` or ``weight``
+        column, or an id outside ``[0, num_vertices)``.
     IndexError
         ``source`` is not a vertex.
+    TypeError
+        An id column of a non-integer type, a non-numeric ``weight`` column, or a `num_vertices`
+        that is not an integer.
     """
     n = vertex_count(num_vertices)
     s = source_vertex(source, n)

@@ -65,7 +65,10 @@ def pagerank(
     Raises
     ------
     ValueError
-        ``iterations`` is not positive or ``damping`` is not in (0, 1).
+        ``iterations`` is not positive or ``damping`` is not in (0, 1); a missing or null
+        ``src`` / ``dst`` column, or an id outside ``[0, num_vertices)``.
+    TypeError
+        An id column of a non-integer type, or a `num_vertices` that is not an integer.
     """
     n = vertex_count(num_vertices)
     mode = checkpoint_mode(checkpoint)

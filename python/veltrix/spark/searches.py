@@ -93,6 +93,10 @@ def hop_distances(
     ------
     IndexError
         ``source`` is not a vertex.
+    ValueError
+        A missing or null ``src`` / ``dst`` column, or an id outside ``[0, num_vertices)``.
+    TypeError
+        An id column of a non-integer type, or a `num_vertices` that is not an integer.
     """
     everyone, reached = _search(edges, num_vertices, source, directed, checkpoint, stats)
     return everyone.join(reached, "vertex", "left").select(
@@ -117,6 +121,11 @@ def reachable(
     -------
     pyspark.sql.DataFrame
         Columns ``vertex`` (long) and ``reachable`` (boolean), one row per vertex.
+
+    Raises
+    ------
+    IndexError, ValueError, TypeError
+        As :func:`hop_distances` raises them.
     """
     everyone, reached = _search(edges, num_vertices, source, directed, checkpoint, stats)
     return everyone.join(reached.select("vertex", F.lit(True).alias("hit")), "vertex", "left").select(

@@ -38,6 +38,13 @@ def triangle_count(edges: DataFrame, num_vertices: int, *, directed: bool = Fals
     Returns
     -------
     int
+
+    Raises
+    ------
+    ValueError
+        A missing or null ``src`` / ``dst`` column, or an id outside ``[0, num_vertices)``.
+    TypeError
+        An id column of a non-integer type, or a `num_vertices` that is not an integer.
     """
     n = vertex_count(num_vertices)
     checked = checked_edges(edges, n)
