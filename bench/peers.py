@@ -71,7 +71,7 @@ import time
 import warnings
 from collections.abc import Callable
 from dataclasses import dataclass, field
-from datetime import datetime, timezone
+from datetime import UTC, datetime
 from functools import cached_property
 from pathlib import Path
 from typing import Any
@@ -465,7 +465,8 @@ def veltrix_graphs(edges: Edges) -> tuple[Any, Any, Any]:
 
 def veltrix_calls(graphs: tuple[Any, Any, Any], n: int, threads: int) -> dict[str, Call]:
     graph, weighted, simple = graphs
-    same = lambda r: r
+    def same(r: Any) -> Any:
+        return r
 
     return {
         "components": Call(lambda: vx.parallel_connected_components(graph, threads=threads), _labels_to_partition),
@@ -970,7 +971,7 @@ def main() -> None:
     def report() -> list[str]:
         elapsed, cpu = time.perf_counter() - started, time.process_time() - cpu_started
         lines = [f"Machine: {machine()}", "",
-                 (f"Date: {datetime.now(timezone.utc):%Y-%m-%d %H:%M} UTC; VELTRIX with 1 and {threads} threads; "
+                 (f"Date: {datetime.now(UTC):%Y-%m-%d %H:%M} UTC; VELTRIX with 1 and {threads} threads; "
                   f"peers: {', '.join(f'{p} {peer_version(p)}' for p in peers)}; whole run {elapsed / 60:.1f} min "
                   f"({cpu / 60:.1f} min of CPU); "
                   f"load average {load_before:.1f} before, {os.getloadavg()[0]:.1f} after.")]
@@ -1020,7 +1021,7 @@ def suite_report(runs: list[SuiteRun]) -> list[str]:
     lines = [("Reference suite (2 OpenMP threads) and VELTRIX on the same R-MAT edges, both simplified (repeats and "
               "self-loops dropped, the lightest parallel weight kept, lists sorted). Milliseconds; the suite's figure is "
               "the median of its trials, run before and after VELTRIX's; VELTRIX's the median of 5 calls (`[n]`: of n) "
-              f"with 2 threads, the list API including its conversion to Python lists. ratio = VELTRIX / the suite's median "
+              "with 2 threads, the list API including its conversion to Python lists. ratio = VELTRIX / the suite's median "
               "(below 1: VELTRIX faster)."), ""]
     head = ["graph", "kernel", "suite, before", "suite, after", "suite median"]
     for name in SUITE_APIS.values():

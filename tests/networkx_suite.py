@@ -68,9 +68,8 @@ class Plugin:
 def main(argv: list[str]) -> int:
     os.environ["NETWORKX_TEST_BACKEND"] = "veltrix"
     os.environ["NETWORKX_FALLBACK_TO_NX"] = "True"
-    import pytest
-
     import networkx
+    import pytest
 
     root = os.path.dirname(networkx.__file__)
     calls = KernelCalls()

@@ -10,8 +10,8 @@ import pytest
 
 import _veltrix
 import veltrix as vx
-from veltrix import generators
 from algorithm_reference import random_graph, source_of
+from veltrix import generators
 
 THREADS = (1, 2, 3, 8)
 BUILDS = ("edges", "lists", "weighted_edges", "weighted_lists")

@@ -7,7 +7,6 @@ what it checked afterwards.
 """
 
 import json
-import os
 import signal
 import subprocess
 import sys

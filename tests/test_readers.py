@@ -3,7 +3,6 @@
 import bz2
 import gzip
 
-import numpy as np
 import pytest
 
 import veltrix as vx

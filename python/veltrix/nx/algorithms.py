@@ -14,7 +14,8 @@ order), where networkx lists them in its search order; equal as dicts, not in it
 from __future__ import annotations
 
 import math
-from typing import Any, Hashable, Iterator
+from collections.abc import Hashable, Iterator
+from typing import Any
 
 import networkx as nx
 import numpy as np

@@ -14,10 +14,11 @@ Nothing here imports networkx at module level, so ``import veltrix`` works witho
 from __future__ import annotations
 
 import gc
+from collections.abc import Callable, Hashable, Iterable
 from dataclasses import dataclass
 from itertools import chain, repeat
 from operator import contains, methodcaller
-from typing import Any, Callable, Hashable, Iterable
+from typing import Any
 
 import numpy as np
 

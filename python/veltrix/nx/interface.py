@@ -9,7 +9,8 @@ call out; networkx then runs its own implementation.
 from __future__ import annotations
 
 import inspect
-from typing import Any, Callable
+from collections.abc import Callable
+from typing import Any
 
 import networkx as nx
 

@@ -10,7 +10,6 @@ from pyspark.sql import DataFrame, SparkSession
 from pyspark.sql.types import BooleanType, DoubleType, IntegralType
 
 from _veltrix import Graph, WeightedGraph
-
 from veltrix.spark._input import vertex_count
 
 
