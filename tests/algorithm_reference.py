@@ -1,15 +1,93 @@
-"""Plain-Python versions of the graph algorithms, written from their definitions, and a seeded
-generator of awkward graphs to run them on.
+"""The serial references of the graph algorithms, and a seeded generator of awkward graphs to run
+them on.
 
-Every reference reads the lists exactly as get_adj() returns them (weights stripped), never the
-directed flag. The PageRank references repeat the native float operations in the native order,
-so their results can be compared bit for bit.
+The references are the C++ ones the native tests use (tests/native/reference/), reached through a
+small shared library that is compiled on first use into build/test-reference/ and reused while
+its sources stay the same; it never ships with the package. Every reference reads the lists
+exactly as get_adj() returns them (weights stripped where the algorithm ignores them), never the
+directed flag, and returns what the matching _veltrix function returns, as Python lists.
 """
 
+import ctypes
+import hashlib
+import itertools
+import os
 import random
-from collections import Counter, deque
+import shutil
+import subprocess
+import tempfile
+from functools import cache
+from pathlib import Path
+
+import numpy as np
 
 import _veltrix
+
+ROOT = Path(__file__).resolve().parent.parent
+SOURCES = sorted((ROOT / "tests" / "native" / "reference").glob("*.[ch]pp")) + [
+    ROOT / "graph" / "graph.hpp",
+    ROOT / "graph" / "weighted_graph.hpp",
+]
+FLAGS = ["-std=c++20", "-O2", "-shared", "-fPIC", "-ffp-contract=off", "-Wall", "-Wextra", f"-I{ROOT}"]
+
+
+def _compiler():
+    name = os.environ.get("CXX") or shutil.which("c++") or shutil.which("g++")
+    if name is None:
+        raise RuntimeError("no C++ compiler found (set CXX): the references are compiled from C++")
+    return name
+
+
+@cache
+def _library():
+    """The compiled references, built once per content of their sources and flags."""
+    compiler = _compiler()
+    digest = hashlib.sha256(" ".join([compiler, *FLAGS]).encode())
+    for source in SOURCES:
+        digest.update(source.read_bytes())
+    folder = ROOT / "build" / "test-reference"
+    path = folder / f"reference-{digest.hexdigest()[:16]}.so"
+    if not path.exists():
+        folder.mkdir(parents=True, exist_ok=True)
+        # A sanitizer runtime preloaded into the test run must not be preloaded into the compiler.
+        env = {k: v for k, v in os.environ.items() if k != "LD_PRELOAD"}
+        with tempfile.TemporaryDirectory(dir=folder) as scratch:
+            built = Path(scratch) / path.name
+            command = [compiler, *FLAGS, str(ROOT / "tests" / "native" / "reference" / "exports.cpp"), "-o", str(built)]
+            proc = subprocess.run(command, capture_output=True, text=True, env=env, timeout=600)
+            if proc.returncode != 0:
+                raise RuntimeError(f"building the references failed:\n{' '.join(command)}\n{proc.stderr}")
+            # Concurrent test processes may race here; the rename is atomic and both builds equal.
+            os.replace(built, path)
+    lib = ctypes.CDLL(str(path))
+    i32, i64, f64, u8 = (np.ctypeslib.ndpointer(t, flags="C_CONTIGUOUS") for t in (np.int32, np.int64, np.float64, np.uint8))
+    c_int, c_double = ctypes.c_int, ctypes.c_double
+    signatures = {
+        "reference_connected_components": ([c_int, i64, i32, i32], None),
+        "reference_hop_distances": ([c_int, i64, i32, c_int, i32], None),
+        "reference_reachability": ([c_int, i64, i32, c_int, u8], None),
+        "reference_triangle_count": ([c_int, i64, i32], ctypes.c_int64),
+        "reference_pagerank_gather": ([c_int, i64, i32, c_int, c_double, f64], None),
+        "reference_pagerank_scatter": ([c_int, i64, i32, c_int, c_double, c_int, f64], None),
+        "reference_shortest_distances": ([c_int, i64, i32, f64, c_int, f64], c_int),
+    }
+    for name, (arguments, result) in signatures.items():
+        function = getattr(lib, name)
+        function.argtypes, function.restype = arguments, result
+    return lib
+
+
+def _compressed(adj):
+    """(n, offsets, targets) of neighbour lists, in list order."""
+    offsets = np.zeros(len(adj) + 1, dtype=np.int64)
+    np.cumsum([len(row) for row in adj], out=offsets[1:])
+    targets = np.fromiter(itertools.chain.from_iterable(adj), dtype=np.int32, count=int(offsets[-1]))
+    return len(adj), offsets, targets
+
+
+def _check_source(adj, source):
+    if not 0 <= source < len(adj):
+        raise IndexError("source out of range")
 
 
 def adjacency(graph):
@@ -22,130 +100,64 @@ def adjacency(graph):
 
 def components(adj):
     """Smallest vertex of every vertex's component, edge direction ignored."""
-    n = len(adj)
-    parent = list(range(n))
-
-    def root(x):
-        while parent[x] != x:
-            parent[x] = parent[parent[x]]
-            x = parent[x]
-        return x
-
-    for u, row in enumerate(adj):
-        for v in row:
-            a, b = root(u), root(v)
-            if a != b:
-                parent[max(a, b)] = min(a, b)
-    return [root(x) for x in range(n)]
+    n, offsets, targets = _compressed(adj)
+    out = np.empty(n, dtype=np.int32)
+    _library().reference_connected_components(n, offsets, targets, out)
+    return out.tolist()
 
 
 def bfs(adj, source):
     """Hop distance from source along the lists, -1 where unreachable."""
-    dist = [-1] * len(adj)
-    dist[source] = 0
-    queue = deque([source])
-    while queue:
-        u = queue.popleft()
-        for v in adj[u]:
-            if dist[v] == -1:
-                dist[v] = dist[u] + 1
-                queue.append(v)
-    return dist
+    _check_source(adj, source)
+    n, offsets, targets = _compressed(adj)
+    out = np.empty(n, dtype=np.int32)
+    _library().reference_hop_distances(n, offsets, targets, source, out)
+    return out.tolist()
 
 
 def reachable(adj, source):
     """Whether each vertex can be reached from source along the lists."""
-    seen = [False] * len(adj)
-    seen[source] = True
-    stack = [source]
-    while stack:
-        for v in adj[stack.pop()]:
-            if not seen[v]:
-                seen[v] = True
-                stack.append(v)
-    return seen
+    _check_source(adj, source)
+    n, offsets, targets = _compressed(adj)
+    out = np.empty(n, dtype=np.uint8)
+    _library().reference_reachability(n, offsets, targets, source, out)
+    return out.astype(bool).tolist()
 
 
 def triangles(adj):
-    """Triples u < v < w with v, w in u's list and w in v's list. Each occurrence of v in u's
-    list counts on its own; w then counts min(occurrences in u's list, in v's list) times."""
-    counts = [Counter(row) for row in adj]
-    total = 0
-    for u, row in enumerate(adj):
-        for v in row:
-            if v <= u:
-                continue
-            # Walking the smaller of the two multisets gives the same sum and keeps hubs cheap.
-            small, large = sorted((counts[u], counts[v]), key=len)
-            total += sum(min(k, large[w]) for w, k in small.items() if w > v)
-    return total
-
-
-def _dangling_mass(adj, score):
-    mass = 0.0
-    for u, row in enumerate(adj):
-        if not row:
-            mass = mass + score[u]
-    return mass
-
-
-def _new_score(dangling, gathered, damping, n):
-    q = dangling / n
-    q = q + gathered
-    q = q * damping
-    q = q + (1.0 - damping) / n
-    return q
+    """Triples u < v < w with v, w in u's list and w in v's list; repeated entries counted as the
+    native kernel counts them."""
+    return int(_library().reference_triangle_count(*_compressed(adj)))
 
 
 def pagerank_gather(adj, iterations=20, damping=0.85):
-    """Every vertex sums score[u] / outdeg(u) over its in-neighbours u, ascending, from 0.0."""
-    n = len(adj)
-    if n == 0:
-        return []
-    count = float(n)
-    incoming = [[] for _ in range(n)]
-    for j, row in enumerate(adj):
-        for v in row:
-            incoming[v].append(j)
-    degree = [float(len(row)) for row in adj]
-    score = [1.0 / count] * n
-    for _ in range(iterations):
-        dangling = _dangling_mass(adj, score)
-        nxt = []
-        for i in range(n):
-            s = 0.0
-            for u in incoming[i]:
-                s = s + score[u] / degree[u]
-            nxt.append(_new_score(dangling, s, damping, count))
-        score = nxt
-    return score
+    """The gathering PageRank, bit for bit."""
+    n, offsets, targets = _compressed(adj)
+    out = np.empty(n, dtype=np.float64)
+    if n:
+        _library().reference_pagerank_gather(n, offsets, targets, iterations, damping, out)
+    return out.tolist()
 
 
 def pagerank_scatter(adj, iterations=20, damping=0.85, threads=-1):
-    """Slot t pushes score[j] / outdeg(j) of its block of vertices into its own accumulator; the
-    accumulators are then added per vertex in slot order, from 0.0."""
-    n = len(adj)
-    if n == 0:
-        return []
-    count = float(n)
-    slots = _veltrix.get_thread_count(threads)
-    block = (n + slots - 1) // slots
-    degree = [float(len(row)) for row in adj]
-    score = [1.0 / count] * n
-    for _ in range(iterations):
-        dangling = _dangling_mass(adj, score)
-        nxt = [0.0] * n
-        for t in range(slots):
-            acc = [0.0] * n
-            for j in range(t * block, min(t * block + block, n)):
-                if adj[j]:
-                    x = score[j] / degree[j]
-                    for v in adj[j]:
-                        acc[v] = acc[v] + x
-            for v in range(n):
-                nxt[v] = nxt[v] + acc[v]
-        score = [_new_score(dangling, s, damping, count) for s in nxt]
-    return score
+    """The scattering PageRank with as many accumulator slots as the call resolves threads to."""
+    n, offsets, targets = _compressed(adj)
+    out = np.empty(n, dtype=np.float64)
+    if n:
+        slots = _veltrix.get_thread_count(threads)
+        _library().reference_pagerank_scatter(n, offsets, targets, iterations, damping, slots, out)
+    return out.tolist()
+
+
+def shortest_distances(weighted_adj, source):
+    """Lightest path totals from source over (neighbour, weight) lists, 1e18 where unreached; the
+    relaxation passes stop after n - 1 passes when a negative cycle holds them up."""
+    _check_source(weighted_adj, source)
+    n, offsets, targets = _compressed([[v for v, _ in row] for row in weighted_adj])
+    weights = np.fromiter((w for row in weighted_adj for _, w in row), dtype=np.float64, count=len(targets))
+    out = np.empty(n, dtype=np.float64)
+    _library().reference_shortest_distances(n, offsets, targets, weights, source, out)
+    return out.tolist()
 
 
 # --- random graphs ---------------------------------------------------------------------------

@@ -1,49 +1,13 @@
-import heapq
 import math
 import random
 
 import pytest
 
 from _veltrix import Graph, WeightedGraph, parallel_dijkstra
+from algorithm_reference import shortest_distances
 
 UNREACHED = 1e18
 THREADS = [1, 2, -1, 0, 64]
-
-
-def heap_reference(adj, source):
-    """Textbook Dijkstra; a total is stored only when it is strictly lower, so NaN, +inf and any
-    total of 1e18 or more never land, and a vertex left at 1e18 is never popped."""
-    dist = [UNREACHED] * len(adj)
-    dist[source] = 0.0
-    heap = [(0.0, source)]
-    while heap:
-        d, u = heapq.heappop(heap)
-        if d != dist[u]:
-            continue
-        for v, w in adj[u]:
-            candidate = d + w
-            if candidate < dist[v]:
-                dist[v] = candidate
-                heapq.heappush(heap, (candidate, v))
-    return dist
-
-
-def bellman_ford_reference(adj, source):
-    n = len(adj)
-    dist = [UNREACHED] * n
-    dist[source] = 0.0
-    for _ in range(n - 1):
-        changed = False
-        for u in range(n):
-            if dist[u] == UNREACHED:
-                continue
-            for v, w in adj[u]:
-                if dist[u] + w < dist[v]:
-                    dist[v] = dist[u] + w
-                    changed = True
-        if not changed:
-            break
-    return dist
 
 
 def build(n, edges, directed=True):
@@ -91,17 +55,17 @@ WEIGHTS = {
 @pytest.mark.parametrize("weights", sorted(WEIGHTS))
 @pytest.mark.parametrize("directed", [True, False])
 @pytest.mark.parametrize("n, m", [(1, 3), (2, 2), (3, 4), (10, 25), (120, 500), (1500, 5000), (4000, 12000)])
-def test_non_negative_weights_match_heap_dijkstra(n, m, directed, weights):
+def test_non_negative_weights_match_reference(n, m, directed, weights):
     rng = random.Random(f"{n}-{m}-{directed}-{weights}")
     edges, cut = random_edges(rng, n, m, directed, WEIGHTS[weights](rng))
     g = build(n, edges, directed)
     adj = g.get_adj()
     for source in {0, rng.randrange(cut)}:
-        check_all_threads(g, source, heap_reference(adj, source))
+        check_all_threads(g, source, shortest_distances(adj, source))
 
 
 @pytest.mark.parametrize("n, m", [(2, 3), (8, 20), (60, 300), (600, 2500)])
-def test_negative_integer_weights_match_bellman_ford(n, m):
+def test_negative_integer_weights_match_reference(n, m):
     rng = random.Random(n * 7919 + m)
     potential = [rng.randrange(-20, 21) for _ in range(n)]
     edges, cut = random_edges(rng, n, m, True, lambda: 0.0)
@@ -109,7 +73,7 @@ def test_negative_integer_weights_match_bellman_ford(n, m):
     edges = [(u, v, float(rng.randrange(6) + potential[v] - potential[u])) for u, v, _ in edges]
     assert any(w < 0 for _, _, w in edges)
     g = build(n, edges)
-    check_all_threads(g, 0, bellman_ford_reference(g.get_adj(), 0))
+    check_all_threads(g, 0, shortest_distances(g.get_adj(), 0))
 
 
 def test_weighted_grid():
@@ -125,7 +89,7 @@ def test_weighted_grid():
             if r + 1 < side:
                 g.add_edge(v, v + side, rng.randrange(1, 10))
     source = side * side // 2 + side // 3
-    check_all_threads(g, source, heap_reference(g.get_adj(), source))
+    check_all_threads(g, source, shortest_distances(g.get_adj(), source))
 
 
 @pytest.mark.parametrize("weight", [1.0, -1.0])

@@ -128,6 +128,7 @@ def test_corpus_of_former_crashes(tmp_path):
     assert count == len(corpus) and calls > 0
 
 
+@pytest.mark.slow
 def test_random_programs(request, tmp_path, capsys):
     seconds = float(request.config.getoption("fuzz_seconds"))
     seed = int(request.config.getoption("fuzz_seed"))

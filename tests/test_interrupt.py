@@ -16,6 +16,10 @@ import pytest
 
 from conftest import UNDER_ASAN
 
+# Every probe builds a graph of a million edges in a fresh interpreter and waits for the signal
+# to land inside a call: seconds each.
+pytestmark = pytest.mark.slow
+
 # A sanitized build runs the kernels several times slower, tasks between two polls included.
 LATENCY_LIMIT = 3.0 if UNDER_ASAN else 1.0
 

@@ -1,5 +1,6 @@
 import difflib
 import importlib
+import re
 import sys
 from pathlib import Path
 
@@ -15,7 +16,7 @@ GRAPH_METHODS = [
     "vertices", "is_directed", "get_adj", "add_vertex", "add_edge", "add_edges",
     "build_from_adj_matrix", "build_from_adj_list", "degree", "has_edge", "print_graph",
 ]
-INT = "typing.SupportsInt | typing.SupportsIndex"
+STUB = Path(__file__).resolve().parent.parent / "python" / "_veltrix-stubs" / "__init__.pyi"
 
 
 def test_docstring():
@@ -45,20 +46,45 @@ def test_graph_class_attributes():
         assert special not in vars(graph)
 
 
-def test_signatures():
-    graph = _veltrix.Graph
-    assert graph.add_edge.__doc__ == f"add_edge(self: _veltrix.Graph, arg0: {INT}, arg1: {INT}) -> None\n"
-    assert graph.get_adj.__doc__ == "get_adj(self: _veltrix.Graph) -> list[list[int]]\n"
-    assert _veltrix.chunk_size.__doc__ == f"chunk_size(arg0: {INT}, arg1: {INT}) -> int\n"
-    overloads = [line for line in graph.__init__.__doc__.splitlines() if line[:1].isdigit()]
-    assert overloads == [
-        "1. __init__(self: _veltrix.Graph) -> None",
-        f"2. __init__(self: _veltrix.Graph, vertices: {INT}, directed: bool = False) -> None",
-        "3. __init__(self: _veltrix.Graph, adjacency: collections.abc.Sequence[collections.abc.Sequence"
-        f"[{INT}]], directed: bool = False) -> None",
-        f"4. __init__(self: _veltrix.Graph, vertices: {INT}, edges: collections.abc.Sequence[tuple[{INT}, "
-        f"{INT}]], directed: bool = False) -> None",
-    ]
+def pinned_signatures(lines):
+    """The signatures of signatures.txt as the stub writes them: (owner, signature) pairs, sorted,
+    with overload numbers, `self`'s type and the module prefix dropped."""
+    found = []
+    owner = ""
+    for line in lines:
+        if line.startswith("## "):
+            name = line[3:]
+            owner = name.split(".")[0] if "." in name else ""
+            continue
+        line = re.sub(r"^\d+\. ", "", line)
+        if not re.match(r"\w+\(.*\) -> ", line) or line.startswith("__init__(*args"):
+            continue
+        line = re.sub(r"\(self: _veltrix\.\w+", "(self", line).replace("_veltrix.", "")
+        found.append((owner, line))
+    return sorted(found)
+
+
+def stub_signatures(text):
+    """The stub's def lines as (owner, signature) pairs, sorted."""
+    found = []
+    owner = ""
+    for line in text.splitlines():
+        if line.startswith("class "):
+            owner = re.match(r"class (\w+)", line).group(1)
+        elif line.startswith("def "):
+            owner = ""
+        match = re.match(r"\s*def (.*):$", line)
+        if match:
+            found.append((owner if line.startswith(" ") else "", match.group(1)))
+    return sorted(found)
+
+
+def test_stub_carries_the_pinned_signatures():
+    """signatures.txt pins pybind11's text; the committed stub is the generator's rendering of that
+    same text (test_typing.py regenerates it), so every signature must appear in both."""
+    pinned = pinned_signatures((Path(__file__).parent / "signatures.txt").read_text().splitlines())
+    assert pinned, "no signature read from signatures.txt"
+    assert stub_signatures(STUB.read_text()) == pinned
 
 
 def registered_text():
@@ -87,3 +113,8 @@ def test_signature_text_is_unchanged():
         f"The registered signature text differs from tests/signatures.txt in a module built with "
         f"pybind11 {PYBIND11_VERSION}; the build requirement pins the release series whose text it is.\n{diff}"
     )
+
+
+if __name__ == "__main__":
+    # Prints the text to pin: python tests/test_module.py > tests/signatures.txt
+    print("\n".join(registered_text()))

@@ -10,6 +10,9 @@ import pytest
 from conftest import UNDER_ASAN
 
 ROOT = Path(__file__).resolve().parent.parent
+
+# Each preset builds the core library and every test program from scratch.
+pytestmark = pytest.mark.slow
 PRESETS = ["release", "tsan", "asan-ubsan"]
 
 

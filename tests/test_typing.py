@@ -15,6 +15,9 @@ STUB = ROOT / "python" / "_veltrix-stubs" / "__init__.pyi"
 
 pytest.importorskip("mypy")
 
+# mypy, stubtest and the stub generator each start a fresh interpreter and analyse the package.
+pytestmark = pytest.mark.slow
+
 
 def run(args, cwd, **env):
     proc = subprocess.run(
