@@ -10,6 +10,7 @@
 
 #include <new>
 #include <typeinfo>
+#include <utility>
 
 namespace veltrix::bindings {
 
@@ -25,6 +26,24 @@ void require_initialised(const C& object) {
     const auto* type = pybind11::detail::get_type_info(typeid(C));
     throw pybind11::type_error(pybind11::detail::get_fully_qualified_tp_name(type->type) +
                                " object is not initialised: its __init__ was never called");
+}
+
+// A member function bound so that it refuses an object whose __init__ never ran.
+template <class R, class C, class... A>
+auto initialised_method(R (C::*f)(A...)) {
+    return [f](C& self, A... args) -> R {
+        require_initialised(self);
+        return (self.*f)(std::forward<A>(args)...);
+    };
+}
+
+// A read-only field bound so that it refuses an object that was never constructed.
+template <class T, class C>
+auto initialised_field(T C::*field) {
+    return [field](const C& self) -> const T& {
+        require_initialised(self);
+        return self.*field;
+    };
 }
 
 namespace raw_storage {
