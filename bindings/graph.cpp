@@ -12,7 +12,7 @@ namespace py = pybind11;
 namespace veltrix::bindings {
 
 void register_graph(py::module_& m) {
-    py::class_<Graph>(m, "Graph")
+    raw_storage_freed_unsized(py::class_<Graph>(m, "Graph"))
         .def(py::init<>())
         .def(py::init<int, bool>(), py::arg("vertices"), py::arg("directed") = false)
         .def(py::init<const AdjacencyLists&, bool>(), py::arg("adjacency"), py::arg("directed") = false)

@@ -1,27 +1,16 @@
 #pragma once
 
+// Member functions and algorithms bound so that they refuse a graph whose __init__ never ran, and
+// refuse to change a graph while an algorithm reads it.
+
 #include <stdexcept>
 #include <utility>
 
 #include <pybind11/pybind11.h>
 
-namespace veltrix::bindings {
+#include "bindings/pybind11_workarounds/uninitialised.hpp"
 
-// Refuses a graph whose Python object was made by __new__ without __init__. For such an object
-// pybind11 allocates raw storage on first use and hands it over as if it held a graph; nothing has
-// been constructed in it, so even a virtual call would read garbage. An object is entered in
-// pybind11's map of registered instances only once its __init__ has constructed it, so raw storage
-// is never found there.
-template <class C>
-void require_initialised(const C& object) {
-    const void* address = &object;
-    const bool registered = pybind11::detail::with_instance_map(
-        address, [&](auto& instances) { return instances.count(const_cast<void*>(address)) != 0; });
-    if (registered) return;
-    const auto* type = pybind11::detail::get_type_info(typeid(C));
-    throw pybind11::type_error(pybind11::detail::get_fully_qualified_tp_name(type->type) +
-                               " object is not initialised: its __init__ was never called");
-}
+namespace veltrix::bindings {
 
 // Wraps a member function so that the binding receives `self` as a reference. A member-function
 // pointer bound directly takes `self` as a pointer, which the argument conversion fills with null

@@ -15,7 +15,7 @@ namespace veltrix::bindings {
 // (vertices, is_directed, add_vertex, degree, has_edge) are Graph's and dispatch virtually.
 void register_weighted_graph(py::module_& m) {
     using W = WeightedGraph;
-    py::class_<W, Graph>(m, "WeightedGraph")
+    raw_storage_freed_unsized(py::class_<W, Graph>(m, "WeightedGraph"))
         .def(py::init<>())
         .def(py::init<int, bool>(), py::arg("vertices"), py::arg("directed") = false)
         .def("add_edge", method(py::overload_cast<int, int, double>(&W::add_edge)))

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <new>
 #include <utility>
 #include <vector>
 
@@ -21,12 +20,6 @@ public:
     Graph(const AdjacencyLists& adjacency, bool directed);
     Graph(int vertices, const EdgeList& edges, bool directed);
     virtual ~Graph();
-
-    // Graphs are freed without their size. The Python bindings allocate the block of an instance
-    // whose __init__ never ran when it is first passed to a method, sized for the class that method
-    // belongs to, and may later free it as the instance's own class.
-    static void* operator new(std::size_t size) { return ::operator new(size); }
-    static void operator delete(void* block) { ::operator delete(block); }
 
     virtual void add_vertex();
     virtual void add_edge(int u, int v);

@@ -176,25 +176,25 @@ CsrArrays checked(int n, const py::array& offsets, const py::array& targets, con
 }  // namespace
 
 void register_csr(py::module_& m) {
+    const auto n = py::arg("num_vertices"), src = py::arg("src"), dst = py::arg("dst"), weights = py::arg("weights");
+    const auto directed = py::arg("directed"), simplify = py::arg("simplify"), threads = py::arg("threads");
     py::class_<CsrArrays>(m, "CsrArrays")
-        .def_readonly("num_vertices", &CsrArrays::vertices)
-        .def_readonly("directed", &CsrArrays::directed)
-        .def_readonly("mirrored", &CsrArrays::mirrored)
-        .def_readonly("weighted", &CsrArrays::weighted)
-        .def_readonly("offsets", &CsrArrays::offsets)
-        .def_readonly("targets", &CsrArrays::targets)
-        .def_readonly("weights", &CsrArrays::weights);
-    m.def("csr_from_edges", &from_edges, py::arg("src"), py::arg("dst"), py::arg("num_vertices"),
-          py::arg("weights"), py::arg("directed"), py::arg("simplify"), py::arg("threads"));
+        .def_property_readonly("num_vertices", initialised_field(&CsrArrays::vertices))
+        .def_property_readonly("directed", initialised_field(&CsrArrays::directed))
+        .def_property_readonly("mirrored", initialised_field(&CsrArrays::mirrored))
+        .def_property_readonly("weighted", initialised_field(&CsrArrays::weighted))
+        .def_property_readonly("offsets", initialised_field(&CsrArrays::offsets))
+        .def_property_readonly("targets", initialised_field(&CsrArrays::targets))
+        .def_property_readonly("weights", initialised_field(&CsrArrays::weights));
+    m.def("csr_from_edges", &from_edges, src, dst, n, weights, directed, simplify, threads);
     py::class_<Batches>(m, "CsrBatches")
-        .def(py::init<int, bool, bool, bool>(), py::arg("num_vertices"), py::arg("directed"), py::arg("weighted"),
-             py::arg("simplify"))
-        .def("count", &Batches::count, py::arg("src"), py::arg("dst"), py::arg("threads"))
-        .def("place", &Batches::place, py::arg("src"), py::arg("dst"), py::arg("weights"), py::arg("threads"))
-        .def("finish", &Batches::finish, py::arg("threads"));
-    m.def("csr_from_graph", &from_graph, py::arg("graph"), py::arg("threads"));
-    m.def("csr_checked", &checked, py::arg("num_vertices"), py::arg("offsets"), py::arg("targets"),
-          py::arg("weights"), py::arg("directed"), py::arg("mirrored"), py::arg("threads"));
+        .def(py::init<int, bool, bool, bool>(), n, directed, py::arg("weighted"), simplify)
+        .def("count", initialised_method(&Batches::count), src, dst, threads)
+        .def("place", initialised_method(&Batches::place), src, dst, weights, threads)
+        .def("finish", initialised_method(&Batches::finish), threads);
+    m.def("csr_from_graph", &from_graph, py::arg("graph"), threads);
+    m.def("csr_checked", &checked, n, py::arg("offsets"), py::arg("targets"), weights, directed, py::arg("mirrored"),
+          threads);
 }
 
 }  // namespace veltrix::bindings::native

@@ -39,6 +39,7 @@ auto on(const Graph& graph, int threads, Kernel&& kernel) {
 
 template <class Kernel>
 auto on(const CsrArrays& graph, int threads, Kernel&& kernel) {
+    require_initialised(graph);
     const CsrView view = graph.view();
     const int workers = get_thread_count(threads);
     return without_lock([&](Interrupt* interrupt) { return kernel(view, workers, interrupt); });
@@ -46,6 +47,7 @@ auto on(const CsrArrays& graph, int threads, Kernel&& kernel) {
 
 template <class G>
 void require_weights(const G& graph) {
+    require_initialised(graph);
     bool weighted;
     if constexpr (std::is_same_v<G, CsrArrays>) weighted = graph.weighted;
     else weighted = dynamic_cast<const WeightedGraph*>(&graph) != nullptr;

@@ -31,7 +31,7 @@ function(veltrix_use_patched_pybind11 target)
   if(first EQUAL -1 OR NOT first EQUAL last)
     message(FATAL_ERROR
       "pybind11 ${pybind11_VERSION}: the constructor lookup to patch was not found exactly once in "
-      "${header}. Review cmake/patched_pybind11.cmake for this pybind11 release.")
+      "${header}. Review bindings/pybind11_workarounds/patched_pybind11.cmake for this pybind11 release.")
   endif()
   string(REPLACE "${_veltrix_pybind11_throwing}" "${_veltrix_pybind11_checked}" text "${text}")
   file(COPY "${pybind11_INCLUDE_DIR}/pybind11" DESTINATION "${copy}" PATTERN "pybind11.h" EXCLUDE)
