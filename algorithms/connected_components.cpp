@@ -78,7 +78,8 @@ std::pair<int, int> smallest_two(std::span<const int> entries) {
 
 // Points u straight at its root. Only u's own task writes parent[u] during a compress pass.
 void compress(std::vector<int>& parent, int u) {
-    for (int up = load(parent[u]), upper = load(parent[up]); up != upper; up = upper, upper = load(parent[up]))
+    for (int up = load(parent[u]), upper = load(parent[up]); up != upper;
+         up = upper, upper = load(parent[up]))
         store(parent[u], upper);
 }
 
@@ -126,7 +127,8 @@ std::vector<int> components_of(const View& graph, int workers, Interrupt* interr
     each_vertex([&](int u) {
         if (u + kSweepAhead < n) prefetch_list(graph, u + kSweepAhead);
         const std::span<const int> list = graph.neighbours(u);
-        const auto [first, second] = smallest_two(list.first(std::min(kSampledEntries, list.size())));
+        const auto [first, second] =
+            smallest_two(list.first(std::min(kSampledEntries, list.size())));
         if (first != kNone) link(parent, u, first);
         if (second != kNone) link(parent, u, second);
     });

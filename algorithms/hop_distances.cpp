@@ -32,10 +32,10 @@ namespace veltrix {
 
 namespace {
 
-constexpr long long kAlpha = 15;            // bottom-up once frontier edges > unexplored edges / kAlpha
-constexpr long long kBeta = 18;             // top-down again once the frontier < vertices / kBeta
+constexpr long long kAlpha = 15;  // bottom-up once frontier edges > unexplored edges / kAlpha
+constexpr long long kBeta = 18;  // top-down again once the frontier < vertices / kBeta
 constexpr long long kShareEdges = 1 << 14;  // a level with fewer frontier edges runs on the caller
-constexpr int kMaxGrain = 1 << 14;          // vertices per task at most, so the interrupt is polled
+constexpr int kMaxGrain = 1 << 14;  // vertices per task at most, so the interrupt is polled
 // A search touches a small part of a graph's edges (bottom-up steps stop at the first parent), so
 // the team is sized for this share of them: a graph of 2^14 vertices is searched alone.
 constexpr long long kSkipFactor = 16;
@@ -60,10 +60,12 @@ bool visit(int& entry, int distance) {
 // Top-down step: the frontier's vertices (at `level`) claim their unvisited out-neighbours. A
 // level too small to share is one task on the caller, with no compare-and-swap.
 template <class View>
-void top_down(Team& team, const View& graph, const std::vector<int>& frontier, long long frontier_edges,
-              int level, std::vector<int>& distance, std::vector<Found>& found) {
+void top_down(Team& team, const View& graph, const std::vector<int>& frontier,
+              long long frontier_edges, int level, std::vector<int>& distance,
+              std::vector<Found>& found) {
     const int size = static_cast<int>(frontier.size());
-    const int grain = frontier_edges < kShareEdges ? std::min(size, kMaxGrain) : task_grain(team, size);
+    const int grain =
+        frontier_edges < kShareEdges ? std::min(size, kMaxGrain) : task_grain(team, size);
     const bool shared = team.size() > 1 && grain < size;
     team.for_chunks(0, size, grain, [&](int first, int last, int worker) {
         Found& own = found[worker];
@@ -82,7 +84,8 @@ void top_down(Team& team, const View& graph, const std::vector<int>& frontier, l
 // stops at the first. Each vertex is written only by the task holding it; others may read it
 // meanwhile, but a vertex written in this step holds level + 1, never `level`, before and after.
 template <class View>
-void bottom_up(Team& team, const View& graph, int level, std::vector<int>& distance, std::vector<Found>& found) {
+void bottom_up(Team& team, const View& graph, int level, std::vector<int>& distance,
+               std::vector<Found>& found) {
     const int n = static_cast<int>(distance.size());
     team.for_chunks(0, n, task_grain(team, n), [&](int first, int last, int worker) {
         Found& own = found[worker];
@@ -132,7 +135,8 @@ long long gather(std::vector<Found>& found, std::vector<int>& frontier) {
 }
 
 template <class View>
-std::vector<int> hop_distances_of(const View& graph, int source, int workers, Interrupt* interrupt) {
+std::vector<int> hop_distances_of(const View& graph, int source, int workers,
+                                  Interrupt* interrupt) {
     const int n = graph.vertices();
     require_vertex(source, n);
     std::vector<int> distance(n, -1);
@@ -172,11 +176,13 @@ std::vector<int> hop_distances_of(const View& graph, int source, int workers, In
 
 }  // namespace
 
-std::vector<int> hop_distances(const ListsView& graph, int source, int workers, Interrupt* interrupt) {
+std::vector<int> hop_distances(const ListsView& graph, int source, int workers,
+                               Interrupt* interrupt) {
     return hop_distances_of(graph, source, workers, interrupt);
 }
 
-std::vector<int> hop_distances(const CsrView& graph, int source, int workers, Interrupt* interrupt) {
+std::vector<int> hop_distances(const CsrView& graph, int source, int workers,
+                               Interrupt* interrupt) {
     return hop_distances_of(graph, source, workers, interrupt);
 }
 

@@ -18,12 +18,14 @@ constexpr int kMaxShift = 16;
 template <class View>
 std::vector<int> source_blocks(const View& graph, long long work, int team_size) {
     const int n = graph.vertices();
-    const long long parts = team_size == 1 ? 1 : static_cast<long long>(kRangesPerWorker) * team_size;
+    const long long parts =
+        team_size == 1 ? 1 : static_cast<long long>(kRangesPerWorker) * team_size;
     std::vector<int> bounds{0};
     long long done = 0;
     for (int u = 0; u < n; ++u) {
         done += 1 + static_cast<long long>(graph.degree(u));
-        if (done * parts >= work * static_cast<long long>(bounds.size()) && u + 1 < n) bounds.push_back(u + 1);
+        if (done * parts >= work * static_cast<long long>(bounds.size()) && u + 1 < n)
+            bounds.push_back(u + 1);
     }
     bounds.push_back(n);
     return bounds;
@@ -48,13 +50,15 @@ bool lists_sorted(const View& graph, int first, int last) {
 // sources in ascending order, so every target's sources come out ascending. No two tasks write
 // the same entry, so nothing needs an atomic.
 template <class View>
-void transpose(const View& graph, long long work, const std::vector<int>& block_bounds, std::int64_t staging_limit,
-               InEdges& in, Team& team) {
+void transpose(const View& graph, long long work, const std::vector<int>& block_bounds,
+               std::int64_t staging_limit, InEdges& in, Team& team) {
     const int n = graph.vertices();
     const int blocks = static_cast<int>(block_bounds.size()) - 1;
     const double per_target = static_cast<double>(work - n) / n;
     int shift = 0;
-    while (shift < kMaxShift && (1LL << (shift + 1)) <= n && per_target * static_cast<double>(1LL << (shift + 1)) <= kBucketEdges) ++shift;
+    while (shift < kMaxShift && (1LL << (shift + 1)) <= n &&
+           per_target * static_cast<double>(1LL << (shift + 1)) <= kBucketEdges)
+        ++shift;
     const int buckets = ((n - 1) >> shift) + 1;
     const auto cell = [buckets](int b, int k) { return static_cast<std::size_t>(b) * buckets + k; };
 
@@ -80,20 +84,23 @@ void transpose(const View& graph, long long work, const std::vector<int>& block_
         std::vector<std::int64_t> at;
         std::vector<int> run;
     };
-    std::vector<Scratch> scratch(team.size(), Scratch{std::vector<std::int64_t>(std::size_t{1} << shift), {}});
+    std::vector<Scratch> scratch(team.size(),
+                                 Scratch{std::vector<std::int64_t>(std::size_t{1} << shift), {}});
     const int last_place = (1 << shift) - 1;
 
     // The buckets go in groups whose places fit the staging limit: each group reads every list
     // once more, but the staging array shrinks to one group's share of the in-edges.
     for (int group_first = 0; group_first < buckets;) {
         int group_last = group_first + 1;
-        while (group_last < buckets && bucket_start[group_last + 1] - bucket_start[group_first] <= staging_limit)
+        while (group_last < buckets &&
+               bucket_start[group_last + 1] - bucket_start[group_first] <= staging_limit)
             ++group_last;
         const std::int64_t base = bucket_start[group_first];
         const int low = group_first << shift;
         const int high = group_last == buckets ? n : group_last << shift;
         const bool whole = group_first == 0 && group_last == buckets;
-        Buffer<std::uint16_t> place_in_bucket(static_cast<std::size_t>(bucket_start[group_last] - base));
+        Buffer<std::uint16_t> place_in_bucket(
+            static_cast<std::size_t>(bucket_start[group_last] - base));
         team.run(blocks, [&](int b, int) {
             for (int u = block_bounds[b]; u < block_bounds[b + 1]; ++u)
                 for (int v : graph.neighbours(u)) {
@@ -117,7 +124,8 @@ void transpose(const View& graph, long long work, const std::vector<int>& block_
                 position += std::exchange(at[v - first], position);
             }
             run.assign(sources.data() + begin, sources.data() + end);
-            for (std::int64_t e = begin; e < end; ++e) sources[at[place_in_bucket[e - base]]++] = run[e - begin];
+            for (std::int64_t e = begin; e < end; ++e)
+                sources[at[place_in_bucket[e - base]]++] = run[e - begin];
         });
         group_first = group_last;
     }
@@ -149,7 +157,8 @@ InEdges in_edges(const View& graph, long long work, Team& team, std::int64_t sta
         }
         if (may_lend) sorted[b] = lists_sorted(graph, block_bounds[b], block_bounds[b + 1]);
     });
-    for (const auto& part : dangling) in.dangling.insert(in.dangling.end(), part.begin(), part.end());
+    for (const auto& part : dangling)
+        in.dangling.insert(in.dangling.end(), part.begin(), part.end());
 
     if constexpr (has_arrays) {
         if (may_lend && std::ranges::all_of(sorted, [](char s) { return s != 0; })) {
@@ -167,10 +176,14 @@ template InEdges in_edges(const CsrView&, long long, Team&, std::int64_t);
 
 std::vector<int> balanced_ranges(const InEdges& in, int team_size) {
     const int n = static_cast<int>(in.degree.size());
-    const auto work_before = [&](int v) { return static_cast<long long>(v) + (in.offsets[v] - in.offsets[0]); };
+    const auto work_before = [&](int v) {
+        return static_cast<long long>(v) + (in.offsets[v] - in.offsets[0]);
+    };
     const long long total = work_before(n);
-    const long long ranges =
-        team_size == 1 ? 1 : std::clamp(total / kWorkPerRange, 1LL, static_cast<long long>(kRangesPerWorker) * team_size);
+    const long long ranges = team_size == 1
+                                 ? 1
+                                 : std::clamp(total / kWorkPerRange, 1LL,
+                                              static_cast<long long>(kRangesPerWorker) * team_size);
     std::vector<int> bounds{0};
     for (long long r = 1; r < ranges; ++r) {
         // The first vertex whose preceding work reaches the r-th share.
@@ -178,8 +191,10 @@ std::vector<int> balanced_ranges(const InEdges& in, int team_size) {
         const long long target = total * r / ranges;
         while (low < high) {
             const int mid = low + (high - low) / 2;
-            if (work_before(mid) < target) low = mid + 1;
-            else high = mid;
+            if (work_before(mid) < target)
+                low = mid + 1;
+            else
+                high = mid;
         }
         if (low > bounds.back() && low < n) bounds.push_back(low);
     }

@@ -68,10 +68,12 @@ inline constexpr std::int64_t kStagingLimit = std::int64_t{1} << 29;
 
 // `work` is the work of one iteration: every vertex plus every list entry. Compiled for both views.
 template <class View>
-InEdges in_edges(const View& graph, long long work, Team& team, std::int64_t staging_limit = kStagingLimit);
+InEdges in_edges(const View& graph, long long work, Team& team,
+                 std::int64_t staging_limit = kStagingLimit);
 
 // The shares of the sources at in-edge positions [first, last), added in that order from 0.0.
-inline double sum_shares(const InEdges& in, const Buffer<double>& share, std::int64_t first, std::int64_t last) {
+inline double sum_shares(const InEdges& in, const Buffer<double>& share, std::int64_t first,
+                         std::int64_t last) {
     double sum = 0.0;
     for (std::int64_t k = first; k < last; ++k) sum = sum + share[in.sources[k]];
     return sum;
@@ -102,7 +104,8 @@ std::vector<double> power_iteration(const View& graph, int iterations, double da
     // and get the buffers' large pages.
     std::vector<double> score(n, 1.0 / count);
     Buffer<double> share(n), next_share(n);
-    team.for_each(0, n, [&](int u) { share[u] = in.degree[u] > 0.0 ? score[u] / in.degree[u] : 0.0; });
+    team.for_each(0, n,
+                  [&](int u) { share[u] = in.degree[u] > 0.0 ? score[u] / in.degree[u] : 0.0; });
 
     for (int iteration = 0; iteration < iterations; ++iteration) {
         double mass = 0.0;

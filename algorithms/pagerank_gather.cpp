@@ -12,22 +12,24 @@ namespace veltrix {
 namespace {
 
 template <class View>
-std::vector<double> gathered(const View& graph, int iterations, double damping, int workers, Interrupt* interrupt) {
-    return pagerank::power_iteration(graph, iterations, damping, workers, interrupt,
-                                     [](const pagerank::InEdges& in, const Buffer<double>& share, int i) {
-                                         return pagerank::sum_shares(in, share, in.offsets[i], in.offsets[i + 1]);
-                                     });
+std::vector<double> gathered(const View& graph, int iterations, double damping, int workers,
+                             Interrupt* interrupt) {
+    return pagerank::power_iteration(
+        graph, iterations, damping, workers, interrupt,
+        [](const pagerank::InEdges& in, const Buffer<double>& share, int i) {
+            return pagerank::sum_shares(in, share, in.offsets[i], in.offsets[i + 1]);
+        });
 }
 
 }  // namespace
 
-std::vector<double> pagerank_gather(const ListsView& graph, int iterations, double damping, int workers,
-                                    Interrupt* interrupt) {
+std::vector<double> pagerank_gather(const ListsView& graph, int iterations, double damping,
+                                    int workers, Interrupt* interrupt) {
     return gathered(graph, iterations, damping, workers, interrupt);
 }
 
-std::vector<double> pagerank_gather(const CsrView& graph, int iterations, double damping, int workers,
-                                    Interrupt* interrupt) {
+std::vector<double> pagerank_gather(const CsrView& graph, int iterations, double damping,
+                                    int workers, Interrupt* interrupt) {
     return gathered(graph, iterations, damping, workers, interrupt);
 }
 

@@ -17,7 +17,8 @@ namespace veltrix {
 namespace {
 
 template <class View>
-std::vector<double> scattered(const View& graph, int iterations, double damping, int workers, Interrupt* interrupt) {
+std::vector<double> scattered(const View& graph, int iterations, double damping, int workers,
+                              Interrupt* interrupt) {
     const long long block = chunk_length(graph.vertices(), workers);  // slot_block's block length
     return pagerank::power_iteration(
         graph, iterations, damping, workers, interrupt,
@@ -25,7 +26,8 @@ std::vector<double> scattered(const View& graph, int iterations, double damping,
             const std::int64_t begin = in.offsets[i], end = in.offsets[i + 1];
             // Sources all in the first block (all of them, on one worker) make one run: the plain
             // sum, without a test per source.
-            if (begin == end || in.sources[end - 1] < block) return 0.0 + pagerank::sum_shares(in, share, begin, end);
+            if (begin == end || in.sources[end - 1] < block)
+                return 0.0 + pagerank::sum_shares(in, share, begin, end);
             double gathered = 0.0, run = 0.0;
             long long run_end = block;
             for (std::int64_t k = begin; k < end; ++k) {
@@ -34,7 +36,8 @@ std::vector<double> scattered(const View& graph, int iterations, double damping,
                     gathered = gathered + run;
                     run = 0.0;
                     // To u's block by steps, at most one per slot: cheaper than a 64-bit division.
-                    do run_end += block; while (u >= run_end);
+                    do run_end += block;
+                    while (u >= run_end);
                 }
                 run = run + share[u];
             }
@@ -44,13 +47,13 @@ std::vector<double> scattered(const View& graph, int iterations, double damping,
 
 }  // namespace
 
-std::vector<double> pagerank_scatter(const ListsView& graph, int iterations, double damping, int workers,
-                                     Interrupt* interrupt) {
+std::vector<double> pagerank_scatter(const ListsView& graph, int iterations, double damping,
+                                     int workers, Interrupt* interrupt) {
     return scattered(graph, iterations, damping, workers, interrupt);
 }
 
-std::vector<double> pagerank_scatter(const CsrView& graph, int iterations, double damping, int workers,
-                                     Interrupt* interrupt) {
+std::vector<double> pagerank_scatter(const CsrView& graph, int iterations, double damping,
+                                     int workers, Interrupt* interrupt) {
     return scattered(graph, iterations, damping, workers, interrupt);
 }
 

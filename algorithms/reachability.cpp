@@ -22,11 +22,13 @@ std::vector<bool> reached(const std::vector<int>& distance) {
 
 }  // namespace
 
-std::vector<bool> reachability(const ListsView& graph, int source, int workers, Interrupt* interrupt) {
+std::vector<bool> reachability(const ListsView& graph, int source, int workers,
+                               Interrupt* interrupt) {
     return reached(hop_distances(graph, source, workers, interrupt));
 }
 
-std::vector<bool> reachability(const CsrView& graph, int source, int workers, Interrupt* interrupt) {
+std::vector<bool> reachability(const CsrView& graph, int source, int workers,
+                               Interrupt* interrupt) {
     return reached(hop_distances(graph, source, workers, interrupt));
 }
 

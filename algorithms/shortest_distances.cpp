@@ -35,8 +35,8 @@ namespace veltrix {
 namespace {
 
 constexpr double kUnreached = 1e18;
-constexpr double kMaxBuckets = 1 << 18;   // beyond this, delta-stepping gives way to the heap
-constexpr std::size_t kFusion = 1024;      // a refill of the current bucket this small stays local
+constexpr double kMaxBuckets = 1 << 18;  // beyond this, delta-stepping gives way to the heap
+constexpr std::size_t kFusion = 1024;  // a refill of the current bucket this small stays local
 constexpr int kWeightSamples = 256;
 
 enum class Outcome { settled, negative_weight, too_far };
@@ -77,10 +77,12 @@ double bucket_width(const View& graph) {
     double sum = 0.0;
     int count = 0;
     for (int s = 0; s < kWeightSamples; ++s) {
-        const auto list = graph.weighted(static_cast<int>(static_cast<long long>(n) * s / kWeightSamples));
+        const auto list =
+            graph.weighted(static_cast<int>(static_cast<long long>(n) * s / kWeightSamples));
         if (list.empty()) continue;
         const double weight = list.front().second;
-        if (weight >= 0.0 && weight < std::numeric_limits<double>::infinity()) sum += weight, ++count;
+        if (weight >= 0.0 && weight < std::numeric_limits<double>::infinity())
+            sum += weight, ++count;
     }
     const double mean = count > 0 && sum > 0.0 ? sum / count : 1.0;
     const double degree = std::max(1.0, static_cast<double>(graph.entry_count()) / n);
@@ -88,7 +90,8 @@ double bucket_width(const View& graph) {
 }
 
 template <class View>
-Outcome delta_stepping(const View& graph, int source, double delta, Team& team, std::vector<double>& distance) {
+Outcome delta_stepping(const View& graph, int source, double delta, Team& team,
+                       std::vector<double>& distance) {
     std::vector<std::vector<std::vector<int>>> buckets(team.size());
     std::vector<std::vector<int>> batch(team.size());
     std::vector<int> frontier{source};
@@ -111,7 +114,8 @@ Outcome delta_stepping(const View& graph, int source, double delta, Team& team, 
         }
     };
 
-    auto relax_range = [&](const std::vector<int>& vertices, std::size_t first, std::size_t last, int worker) {
+    auto relax_range = [&](const std::vector<int>& vertices, std::size_t first, std::size_t last,
+                           int worker) {
         for (std::size_t i = first; i < last; ++i) {
             prefetch_lists_ahead(graph, vertices.data(), i, last);
             // relax reads the vertex's own distance before its list.
@@ -201,11 +205,13 @@ std::vector<double> distances_of(const View& graph, int source, int workers, Int
 
 }  // namespace
 
-std::vector<double> shortest_distances(const ListsView& graph, int source, int workers, Interrupt* interrupt) {
+std::vector<double> shortest_distances(const ListsView& graph, int source, int workers,
+                                       Interrupt* interrupt) {
     return distances_of(graph, source, workers, interrupt);
 }
 
-std::vector<double> shortest_distances(const CsrView& graph, int source, int workers, Interrupt* interrupt) {
+std::vector<double> shortest_distances(const CsrView& graph, int source, int workers,
+                                       Interrupt* interrupt) {
     return distances_of(graph, source, workers, interrupt);
 }
 

@@ -11,7 +11,9 @@ namespace veltrix {
 // path in double arithmetic; 1e18 where unreached, and no total of 1e18 or more is ever stored. NaN
 // and +inf weights never relax. Throws "Vertex index out of range" for a source outside the graph.
 // The view must carry weights.
-std::vector<double> shortest_distances(const ListsView& graph, int source, int workers, Interrupt* interrupt = nullptr);
-std::vector<double> shortest_distances(const CsrView& graph, int source, int workers, Interrupt* interrupt = nullptr);
+std::vector<double> shortest_distances(const ListsView& graph, int source, int workers,
+                                       Interrupt* interrupt = nullptr);
+std::vector<double> shortest_distances(const CsrView& graph, int source, int workers,
+                                       Interrupt* interrupt = nullptr);
 
 }  // namespace veltrix

@@ -56,7 +56,8 @@ UpperLists upper_lists(const View& graph, Team& team) {
         std::sort(out, end);
         upper.repeats[u] = std::adjacent_find(out, end) != end;
     });
-    upper.any_repeats = std::find(upper.repeats.begin(), upper.repeats.end(), 1) != upper.repeats.end();
+    upper.any_repeats =
+        std::find(upper.repeats.begin(), upper.repeats.end(), 1) != upper.repeats.end();
     return upper;
 }
 

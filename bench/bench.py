@@ -19,7 +19,10 @@ import veltrix as vx
 from veltrix.generators import grid_edges, integer_weights, rmat_edges
 
 ALGORITHMS = [
-    ("parallel_connected_components", lambda g, w, t: vx.parallel_connected_components(g, threads=t)),
+    (
+        "parallel_connected_components",
+        lambda g, w, t: vx.parallel_connected_components(g, threads=t),
+    ),
     ("parallel_pagerank", lambda g, w, t: vx.parallel_pagerank(g, threads=t)),
     ("parallel_pagerank_bfs", lambda g, w, t: vx.parallel_pagerank_bfs(g, threads=t)),
     ("parallel_bfs", lambda g, w, t: vx.parallel_bfs(g, 0, threads=t)),
@@ -50,8 +53,14 @@ def scipy_baseline(n, src, dst, weights, repeats):
     weighted = csr_matrix((np.concatenate([weights, weights]), (rows, columns)), shape=(n, n))
     runs = [
         ("connected_components", lambda: csgraph.connected_components(matrix, directed=False)),
-        ("breadth_first_order", lambda: csgraph.breadth_first_order(matrix, 0, return_predecessors=False)),
-        ("depth_first_order", lambda: csgraph.depth_first_order(matrix, 0, return_predecessors=False)),
+        (
+            "breadth_first_order",
+            lambda: csgraph.breadth_first_order(matrix, 0, return_predecessors=False),
+        ),
+        (
+            "depth_first_order",
+            lambda: csgraph.depth_first_order(matrix, 0, return_predecessors=False),
+        ),
         ("dijkstra", lambda: csgraph.dijkstra(weighted, indices=0)),
     ]
     for name, run in runs:
@@ -82,7 +91,12 @@ def main():
     args = parser.parse_args()
     print(f"hardware threads: {vx.hardware_threads()}")
     bench_graph(f"R-MAT scale {args.scale}", 1 << args.scale, rmat_edges(args.scale), args.repeats)
-    bench_graph(f"{args.grid}x{args.grid} grid", args.grid * args.grid, grid_edges(args.grid, args.grid), args.repeats)
+    bench_graph(
+        f"{args.grid}x{args.grid} grid",
+        args.grid * args.grid,
+        grid_edges(args.grid, args.grid),
+        args.repeats,
+    )
 
 
 if __name__ == "__main__":

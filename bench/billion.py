@@ -43,20 +43,28 @@ class Stages:
         self.graph = graph
         self.rows: list[Row] = []
 
-    def run(self, stage: str, work: Callable[[], Any], check: Callable[[Any], str] = lambda _: "") -> Any:
+    def run(
+        self, stage: str, work: Callable[[], Any], check: Callable[[Any], str] = lambda _: ""
+    ) -> Any:
         start = time.perf_counter()
         result = work()
         seconds = time.perf_counter() - start
         note = check(result)
         self.rows.append((self.graph, stage, seconds, peak_gib(), note))
-        print(f"{self.graph:9} {stage:24} {seconds:9.2f} s  peak {peak_gib():6.2f} GiB  {note}", flush=True)
+        print(
+            f"{self.graph:9} {stage:24} {seconds:9.2f} s  peak {peak_gib():6.2f} GiB  {note}",
+            flush=True,
+        )
         return result
 
 
 def analyse(stages: Stages, graph: vx.CSRGraph, uniform_degree: float | None, folder: Path) -> None:
     n = graph.num_vertices
-    labels = stages.run("components", lambda: vx.connected_components(graph),
-                        lambda c: f"{len(np.unique(c))} components")
+    labels = stages.run(
+        "components",
+        lambda: vx.connected_components(graph),
+        lambda c: f"{len(np.unique(c))} components",
+    )
     source = int(np.argmax(np.bincount(labels)))  # a vertex of the largest component (its smallest)
     component = int(np.count_nonzero(labels == labels[source]))
 
@@ -66,13 +74,22 @@ def analyse(stages: Stages, graph: vx.CSRGraph, uniform_degree: float | None, fo
         return f"reached {reached} of {n}, the source's whole component; depth {int(hops.max())}"
 
     hops = stages.run("hop distances", lambda: vx.hop_distances(graph, source), reaches_component)
-    stages.run("reachable", lambda: vx.reachable(graph, source),
-               lambda r: f"{int(np.count_nonzero(r))} reachable" if np.array_equal(r, hops >= 0) else "MISMATCH")
-    gathered = stages.run("pagerank, 3 iterations", lambda: vx.pagerank(graph, 3),
-                          lambda p: f"sum {p.sum():.12f}")
+    stages.run(
+        "reachable",
+        lambda: vx.reachable(graph, source),
+        lambda r: (
+            f"{int(np.count_nonzero(r))} reachable" if np.array_equal(r, hops >= 0) else "MISMATCH"
+        ),
+    )
+    gathered = stages.run(
+        "pagerank, 3 iterations", lambda: vx.pagerank(graph, 3), lambda p: f"sum {p.sum():.12f}"
+    )
     assert abs(gathered.sum() - 1.0) < 1e-9
-    scattered = stages.run("pagerank_scatter, 3 it.", lambda: vx.pagerank_scatter(graph, 3),
-                           lambda p: f"max difference {np.abs(p - gathered).max():.1e}")
+    scattered = stages.run(
+        "pagerank_scatter, 3 it.",
+        lambda: vx.pagerank_scatter(graph, 3),
+        lambda p: f"max difference {np.abs(p - gathered).max():.1e}",
+    )
     assert np.allclose(scattered, gathered, rtol=1e-12, atol=0)
     del gathered, scattered
 
@@ -84,19 +101,31 @@ def analyse(stages: Stages, graph: vx.CSRGraph, uniform_degree: float | None, fo
         return f"{t} triangles (d^3/6 = {expected:.0f})"
 
     stages.run("triangles", lambda: vx.triangle_count(graph), about_cubed)
-    stages.run("save", lambda: graph.save(folder), lambda _: f"{sum(f.stat().st_size for f in folder.iterdir()) / 2**30:.2f} GiB")
+    stages.run(
+        "save",
+        lambda: graph.save(folder),
+        lambda _: f"{sum(f.stat().st_size for f in folder.iterdir()) / 2**30:.2f} GiB",
+    )
     del graph
     gc.collect()
     reopened = stages.run("reopen (map and check)", lambda: vx.CSRGraph.load(folder))
-    stages.run("hop distances, reopened", lambda: vx.hop_distances(reopened, source),
-               lambda again: "same distances" if np.array_equal(again, hops) else "MISMATCH")
+    stages.run(
+        "hop distances, reopened",
+        lambda: vx.hop_distances(reopened, source),
+        lambda again: "same distances" if np.array_equal(again, hops) else "MISMATCH",
+    )
 
 
-def build(stages: Stages, make: Callable[[], tuple[Any, ...]], n: int, weighted: bool = False) -> vx.CSRGraph:
+def build(
+    stages: Stages, make: Callable[[], tuple[Any, ...]], n: int, weighted: bool = False
+) -> vx.CSRGraph:
     arrays = stages.run("generate (int32)", make, lambda a: f"{len(a[0])} edges")
     weights = arrays[2] if weighted else None
-    graph = stages.run("build CSRGraph", lambda: vx.CSRGraph.from_edges(arrays[0], arrays[1], n, weights=weights),
-                       lambda g: f"{g.num_arcs} list entries")
+    graph = stages.run(
+        "build CSRGraph",
+        lambda: vx.CSRGraph.from_edges(arrays[0], arrays[1], n, weights=weights),
+        lambda g: f"{g.num_arcs} list entries",
+    )
     del arrays, weights
     gc.collect()
     return graph

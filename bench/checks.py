@@ -72,26 +72,52 @@ def refused(graph_factory, method, argument):
 
 def direct_path(repeats):
     rng = np.random.default_rng(5)
-    pairs = np.concatenate([[[100, 0]], rng.integers(0, 100, size=(20000, 2))])  # the first is refused
+    pairs = np.concatenate(
+        [[[100, 0]], rng.integers(0, 100, size=(20000, 2))]
+    )  # the first is refused
     rows = np.concatenate([[[100] * 200], rng.integers(0, 100, size=(99, 200))])
     cases = [
         ("Graph.add_edges list", Graph, "add_edges", pairs.tolist()),
         ("Graph.add_edges array", Graph, "add_edges", pairs),
-        ("Graph.add_edges uint32 Fortran array", Graph, "add_edges", np.asfortranarray(pairs.astype(np.uint32))),
+        (
+            "Graph.add_edges uint32 Fortran array",
+            Graph,
+            "add_edges",
+            np.asfortranarray(pairs.astype(np.uint32)),
+        ),
         ("Graph.build_from_adj_list array", Graph, "build_from_adj_list", rows),
         ("Graph.build_from_adj_list lists", Graph, "build_from_adj_list", rows.tolist()),
-        ("WeightedGraph.add_edges tuples", WeightedGraph, "add_edges", [(u, v, 0.5) for u, v in pairs.tolist()]),
-        ("WeightedGraph.add_edges records", WeightedGraph, "add_edges",
-         records([(u, v, 0.5) for u, v in pairs.tolist()], "i4", "i8", "f8")),
-        ("WeightedGraph.build_from_adj_matrix array", WeightedGraph, "build_from_adj_matrix",
-         np.hstack([rng.random((100, 100)), np.ones((100, 1))])),
-        ("WeightedGraph.build_from_adj_list lists", WeightedGraph, "build_from_adj_list",
-         [[(v, 0.5) for v in row] for row in rows.tolist()]),
+        (
+            "WeightedGraph.add_edges tuples",
+            WeightedGraph,
+            "add_edges",
+            [(u, v, 0.5) for u, v in pairs.tolist()],
+        ),
+        (
+            "WeightedGraph.add_edges records",
+            WeightedGraph,
+            "add_edges",
+            records([(u, v, 0.5) for u, v in pairs.tolist()], "i4", "i8", "f8"),
+        ),
+        (
+            "WeightedGraph.build_from_adj_matrix array",
+            WeightedGraph,
+            "build_from_adj_matrix",
+            np.hstack([rng.random((100, 100)), np.ones((100, 1))]),
+        ),
+        (
+            "WeightedGraph.build_from_adj_list lists",
+            WeightedGraph,
+            "build_from_adj_list",
+            [[(v, 0.5) for v in row] for row in rows.tolist()],
+        ),
     ]
     failed = False
     for name, factory, method, argument in cases:
         direct, elementwise = alternate_best(
-            [refused(factory, method, argument), refused(factory, method, standard(argument))], repeats)
+            [refused(factory, method, argument), refused(factory, method, standard(argument))],
+            repeats,
+        )
         ratio = elementwise / direct
         failed |= report(f"direct path: {name}, element-by-element / direct", ratio, ">", 1.5)
     return failed
@@ -107,7 +133,8 @@ def small_batches(repeats):
         return build
 
     batches, singles = alternate_best(
-        [run(lambda g: g.add_edges([(0, 1)])), run(lambda g: g.add_edge(0, 1))], repeats)
+        [run(lambda g: g.add_edges([(0, 1)])), run(lambda g: g.add_edge(0, 1))], repeats
+    )
     return report("small batches: one-edge add_edges / add_edge", batches / singles, "<", 5)
 
 
@@ -142,7 +169,9 @@ def list_sizes():
     if not sys.platform.startswith("linux"):
         print("list sizes: skipped (reads glibc's allocation statistics)")
         return False
-    out = subprocess.run([sys.executable, "-c", MEMORY], capture_output=True, text=True, timeout=300, check=True)
+    out = subprocess.run(
+        [sys.executable, "-c", MEMORY], capture_output=True, text=True, timeout=300, check=True
+    )
     graph, weighted = map(float, out.stdout.split())
     failed = report("list sizes: Graph bytes per edge", graph, "<", 14)
     return report("list sizes: WeightedGraph bytes per edge", weighted, "<", 52) or failed
@@ -157,7 +186,9 @@ def report(name, value, relation, limit):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--repeats", type=int, default=5, help="runs of each timed variant (default 5)")
+    parser.add_argument(
+        "--repeats", type=int, default=5, help="runs of each timed variant (default 5)"
+    )
     args = parser.parse_args()
     failed = direct_path(args.repeats)
     failed |= small_batches(args.repeats)

@@ -111,12 +111,16 @@ def bench_edges(label, n, array, repeats):
     median = {name: statistics.median(t) for name, t in times.items()}
     m = len(edges)
     print(f"\n{label}: {n} vertices, {m} edges, median of {repeats} interleaved runs")
-    baselines = {"unweighted": median["rustworkx extend_from_edge_list"],
-                 "weighted": median["rustworkx extend_from_weighted_edge_list"]}
+    baselines = {
+        "unweighted": median["rustworkx extend_from_edge_list"],
+        "weighted": median["rustworkx extend_from_weighted_edge_list"],
+    }
     for name, seconds in median.items():
         base = baselines["weighted" if "eighted" in name else "unweighted"]
-        print(f"  {name:<42} {1000 * seconds:8.1f} ms {1e9 * seconds / m:7.1f} ns/edge "
-              f"{seconds / base:6.2f}x rustworkx")
+        print(
+            f"  {name:<42} {1000 * seconds:8.1f} ms {1e9 * seconds / m:7.1f} ns/edge "
+            f"{seconds / base:6.2f}x rustworkx"
+        )
 
 
 MEMORY_CHILD = r"""
@@ -170,7 +174,9 @@ print(f"  {kind:<14} {kept / m:6.2f} bytes/edge kept (minimum {minimum}, {kept /
 def bench_memory(n):
     print(f"\nMemory: {n} vertices, {8 * n} undirected edges from numpy arrays")
     for kind in ("Graph", "WeightedGraph"):
-        out = subprocess.run([sys.executable, "-c", MEMORY_CHILD, kind, str(n)], capture_output=True, text=True)
+        out = subprocess.run(
+            [sys.executable, "-c", MEMORY_CHILD, kind, str(n)], capture_output=True, text=True
+        )
         print(out.stdout.rstrip() or out.stderr.rstrip())
 
 

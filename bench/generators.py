@@ -37,7 +37,11 @@ def timed(call: Callable[[], object]) -> float:
 def gap_generate_seconds(gap: str, scale: int) -> float:
     env = {**os.environ, "OMP_NUM_THREADS": "2"}
     out = subprocess.run(
-        [os.path.join(gap, "bfs"), "-g", str(scale), "-n", "1"], env=env, capture_output=True, text=True, check=True
+        [os.path.join(gap, "bfs"), "-g", str(scale), "-n", "1"],
+        env=env,
+        capture_output=True,
+        text=True,
+        check=True,
     ).stdout
     found = re.search(r"Generate Time:\s*([0-9.]+)", out)
     if found is None:
@@ -61,7 +65,9 @@ def variants(scale: int, gap: str | None) -> dict[str, Callable[[], float]]:
 def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--scales", default="22", help="comma-separated R-MAT scales (default 22)")
-    parser.add_argument("--rounds", type=int, default=3, help="alternating rounds per scale (default 3)")
+    parser.add_argument(
+        "--rounds", type=int, default=3, help="alternating rounds per scale (default 3)"
+    )
     parser.add_argument("--gap", help="folder of the built reference suite (its bfs binary)")
     args = parser.parse_args()
 

@@ -90,17 +90,23 @@ def main() -> None:
     nx.config.warnings_to_ignore.add("cache")
 
     G, D = graphs(options.scale)
-    print(f"R-MAT 2^{options.scale}: {G.number_of_nodes()} nodes, Graph {G.number_of_edges()} edges, "
-          f"DiGraph {D.number_of_edges()} edges\n")
+    print(
+        f"R-MAT 2^{options.scale}: {G.number_of_nodes()} nodes, Graph {G.number_of_edges()} edges, "
+        f"DiGraph {D.number_of_edges()} edges\n"
+    )
 
     conversion, components = [], []
     for _ in range(options.repeat):  # interleaved, medians: the machine may be shared
         conversion.append(timed(lambda: convert(G, {}))[0])
         components.append(timed(lambda: nx.connected_components(G))[0])
     c, n = statistics.median(conversion), statistics.median(components)
-    print(f"conversion of the Graph {c:.3f} s, networkx connected_components {n:.3f} s, ratio {c / n:.2f}\n")
+    print(
+        f"conversion of the Graph {c:.3f} s, networkx connected_components {n:.3f} s, ratio {c / n:.2f}\n"
+    )
 
-    print("| function | networkx (s) | backend, first call (s) | backend, cached (s) | speed-up first | speed-up cached |")
+    print(
+        "| function | networkx (s) | backend, first call (s) | backend, cached (s) | speed-up first | speed-up cached |"
+    )
     print("|---|---:|---:|---:|---:|---:|")
     only = set(filter(None, options.only.split(",")))
     for name, H, args, kwargs in calls(G, D):
@@ -111,11 +117,14 @@ def main() -> None:
         H.__networkx_cache__.clear()
         t_first, first = timed(lambda: func(H, *args, backend="veltrix", **kwargs))
         t_cached = statistics.median(
-            timed(lambda: func(H, *args, backend="veltrix", **kwargs))[0] for _ in range(options.repeat)
+            timed(lambda: func(H, *args, backend="veltrix", **kwargs))[0]
+            for _ in range(options.repeat)
         )
         if name != "pagerank":
             assert first == expected, name
-        print(f"| {name} | {t_nx:.3f} | {t_first:.3f} | {t_cached:.4f} | {t_nx / t_first:.1f}x | {t_nx / t_cached:.0f}x |")
+        print(
+            f"| {name} | {t_nx:.3f} | {t_first:.3f} | {t_cached:.4f} | {t_nx / t_first:.1f}x | {t_nx / t_cached:.0f}x |"
+        )
 
 
 if __name__ == "__main__":

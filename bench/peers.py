@@ -111,8 +111,17 @@ def _grid(side: int) -> Callable[[], tuple[np.ndarray, np.ndarray]]:
 
 def _orders(case: GraphCase) -> list[GraphCase]:
     """The case as generated, then with its edges sorted and shuffled (keys ``-sorted``, ``-shuffled``)."""
-    return [case] + [GraphCase(f"{case.key}-{order}", f"{case.label}, {order}", case.vertices, case.make, case.small, order)
-                     for order in ("sorted", "shuffled")]
+    return [case] + [
+        GraphCase(
+            f"{case.key}-{order}",
+            f"{case.label}, {order}",
+            case.vertices,
+            case.make,
+            case.small,
+            order,
+        )
+        for order in ("sorted", "shuffled")
+    ]
 
 
 GRAPHS = {
@@ -129,7 +138,9 @@ GRAPHS = {
 }
 
 
-def reorder(order: str, src: np.ndarray, dst: np.ndarray, weights: np.ndarray) -> tuple[np.ndarray, np.ndarray, np.ndarray]:
+def reorder(
+    order: str, src: np.ndarray, dst: np.ndarray, weights: np.ndarray
+) -> tuple[np.ndarray, np.ndarray, np.ndarray]:
     """The same edges (each keeping its weight) in another order, and so other neighbour orders.
 
     ``sorted``: by lower endpoint, then higher, so every vertex's list comes out ascending.
@@ -272,12 +283,19 @@ def igraph_calls(edges: Edges) -> dict[str, Call]:
         return int(np.rint(local * degree * (degree - 1) / 2).sum()) // 3
 
     return {
-        "components": Call(lambda: unasked[0].connected_components().membership, _labels_to_partition,
-                           prepare=fresh_graph),
-        "pagerank": Call(lambda: multi.pagerank(damping=0.85), lambda r: _scores(r, n), ranked=False),
+        "components": Call(
+            lambda: unasked[0].connected_components().membership,
+            _labels_to_partition,
+            prepare=fresh_graph,
+        ),
+        "pagerank": Call(
+            lambda: multi.pagerank(damping=0.85), lambda r: _scores(r, n), ranked=False
+        ),
         "bfs": Call(lambda: multi.distances(source=0)[0], lambda r: _hops(r, n)),
         "reachability": Call(lambda: multi.subcomponent(0), lambda r: _reached(r, n)),
-        "sssp": Call(lambda: multi.distances(source=0, weights="weight")[0], lambda r: _distances(r, n)),
+        "sssp": Call(
+            lambda: multi.distances(source=0, weights="weight")[0], lambda r: _distances(r, n)
+        ),
         "triangles": Call(triangles, int),
     }
 
@@ -288,7 +306,9 @@ def networkit_calls(edges: Edges) -> dict[str, Call]:
     nk.setNumberOfThreads(len(os.sched_getaffinity(0)))
     n = edges.n
     src, dst = edges.src.astype(np.uint64), edges.dst.astype(np.uint64)
-    multi = nk.GraphFromCoo((edges.weights, (src, dst)), n=n, weighted=True)  # unweighted kernels ignore weights
+    multi = nk.GraphFromCoo(
+        (edges.weights, (src, dst)), n=n, weighted=True
+    )  # unweighted kernels ignore weights
     simple = nk.graphtools.toUnweighted(multi)
     simple.removeMultiEdges()
     simple.removeSelfLoops()
@@ -300,7 +320,12 @@ def networkit_calls(edges: Edges) -> dict[str, Call]:
     both_ways.addEdges((loops, loops))
 
     def pagerank() -> list[float]:
-        rank = nk.centrality.PageRank(both_ways, damp=0.85, tol=0.0, distributeSinks=nk.centrality.SinkHandling.DistributeSinks)
+        rank = nk.centrality.PageRank(
+            both_ways,
+            damp=0.85,
+            tol=0.0,
+            distributeSinks=nk.centrality.SinkHandling.DistributeSinks,
+        )
         rank.maxIterations = 20
         rank.run()
         return rank.scores()
@@ -323,8 +348,10 @@ def networkit_calls(edges: Edges) -> dict[str, Call]:
         "pagerank": Call(pagerank, lambda r: _scores(r, n)),
         "bfs": Call(bfs, lambda r: _hops(r, n)),
         "reachability": Call(bfs, lambda r: _hops(r, n) != UNREACHED),
-        "sssp": Call(lambda: nk.distance.Dijkstra(multi, 0, storePaths=False).run().getDistances(),
-                     lambda r: _distances(np.where(np.asarray(r) > 1e300, np.inf, r), n)),
+        "sssp": Call(
+            lambda: nk.distance.Dijkstra(multi, 0, storePaths=False).run().getDistances(),
+            lambda r: _distances(np.where(np.asarray(r) > 1e300, np.inf, r), n),
+        ),
         "triangles": Call(triangles, int),
     }
 
@@ -338,7 +365,10 @@ def scipy_calls(edges: Edges) -> dict[str, Call]:
     # Duplicates add up: entry (u, v) counts the parallel edges, as VELTRIX's lists do.
     counts = csr_matrix((np.ones(len(rows)), (rows, columns)), shape=(n, n))
     low, high, w = edges.lightest
-    lightest = csr_matrix((np.concatenate([w, w]), (np.concatenate([low, high]), np.concatenate([high, low]))), shape=(n, n))
+    lightest = csr_matrix(
+        (np.concatenate([w, w]), (np.concatenate([low, high]), np.concatenate([high, low]))),
+        shape=(n, n),
+    )
 
     def pagerank(iterations: int = 20, damping: float = 0.85) -> list[float]:
         degree = np.asarray(counts.sum(axis=1)).ravel()
@@ -352,13 +382,25 @@ def scipy_calls(edges: Edges) -> dict[str, Call]:
         return scores.tolist()
 
     return {
-        "components": Call(lambda: csgraph.connected_components(counts, directed=False)[1].tolist(), _labels_to_partition),
+        "components": Call(
+            lambda: csgraph.connected_components(counts, directed=False)[1].tolist(),
+            _labels_to_partition,
+        ),
         "pagerank": Call(pagerank, lambda r: _scores(r, n)),
-        "bfs": Call(lambda: csgraph.shortest_path(counts, method="D", unweighted=True, indices=0).tolist(),
-                    lambda r: _hops(r, n)),
-        "reachability": Call(lambda: csgraph.breadth_first_order(counts, 0, directed=False, return_predecessors=False).tolist(),
-                             lambda r: _reached(r, n)),
-        "sssp": Call(lambda: csgraph.dijkstra(lightest, directed=False, indices=0).tolist(), lambda r: _distances(r, n)),
+        "bfs": Call(
+            lambda: csgraph.shortest_path(counts, method="D", unweighted=True, indices=0).tolist(),
+            lambda r: _hops(r, n),
+        ),
+        "reachability": Call(
+            lambda: csgraph.breadth_first_order(
+                counts, 0, directed=False, return_predecessors=False
+            ).tolist(),
+            lambda r: _reached(r, n),
+        ),
+        "sssp": Call(
+            lambda: csgraph.dijkstra(lightest, directed=False, indices=0).tolist(),
+            lambda r: _distances(r, n),
+        ),
     }
 
 
@@ -372,10 +414,14 @@ def rustworkx_calls(edges: Edges) -> dict[str, Call]:
     # Its PageRank takes directed graphs and sees parallel edges through their weights: one
     # weighted arc per direction, weighing as many edges as it stands for. Its tolerance bounds
     # the summed change times n, so the default stops far from the answer on large graphs.
-    arcs, multiplicity = np.unique(np.concatenate([edges.src * n + edges.dst, edges.dst * n + edges.src]), return_counts=True)
+    arcs, multiplicity = np.unique(
+        np.concatenate([edges.src * n + edges.dst, edges.dst * n + edges.src]), return_counts=True
+    )
     both_ways = rx.PyDiGraph()
     both_ways.add_nodes_from(range(n))
-    both_ways.extend_from_weighted_edge_list(_pairs(arcs // n, arcs % n, multiplicity.astype(np.float64)))
+    both_ways.extend_from_weighted_edge_list(
+        _pairs(arcs // n, arcs % n, multiplicity.astype(np.float64))
+    )
 
     def bfs() -> list[int]:
         hops = np.full(n, UNREACHED, dtype=np.int64)
@@ -384,12 +430,22 @@ def rustworkx_calls(edges: Edges) -> dict[str, Call]:
         return hops.tolist()
 
     return {
-        "components": Call(lambda: rx.connected_components(graph), lambda r: _sets_to_partition(r, n)),
-        "pagerank": Call(lambda: dict(rx.pagerank(both_ways, alpha=0.85, weight_fn=float, tol=1e-8)), lambda r: _scores(r, n), ranked=False),
+        "components": Call(
+            lambda: rx.connected_components(graph), lambda r: _sets_to_partition(r, n)
+        ),
+        "pagerank": Call(
+            lambda: dict(rx.pagerank(both_ways, alpha=0.85, weight_fn=float, tol=1e-8)),
+            lambda r: _scores(r, n),
+            ranked=False,
+        ),
         "bfs": Call(bfs, lambda r: np.asarray(r)),
-        "reachability": Call(lambda: rx.node_connected_component(graph, 0), lambda r: _reached(r, n)),
-        "sssp": Call(lambda: dict(rx.graph_dijkstra_shortest_path_lengths(graph, 0, edge_cost_fn=float)),
-                     lambda r: _distances(r, n)),
+        "reachability": Call(
+            lambda: rx.node_connected_component(graph, 0), lambda r: _reached(r, n)
+        ),
+        "sssp": Call(
+            lambda: dict(rx.graph_dijkstra_shortest_path_lengths(graph, 0, edge_cost_fn=float)),
+            lambda r: _distances(r, n),
+        ),
     }
 
 
@@ -407,11 +463,21 @@ def networkx_calls(edges: Edges) -> dict[str, Call]:
     simple.add_weighted_edges_from(_pairs(*edges.lightest))
 
     return {
-        "components": Call(lambda: list(nx.connected_components(simple)), lambda r: _sets_to_partition(r, n)),
-        "pagerank": Call(lambda: nx.pagerank(multi, alpha=0.85), lambda r: _scores(r, n), ranked=False),
-        "bfs": Call(lambda: nx.single_source_shortest_path_length(simple, 0), lambda r: _hops(r, n)),
-        "reachability": Call(lambda: nx.node_connected_component(simple, 0), lambda r: _reached(r, n)),
-        "sssp": Call(lambda: nx.single_source_dijkstra_path_length(simple, 0), lambda r: _distances(r, n)),
+        "components": Call(
+            lambda: list(nx.connected_components(simple)), lambda r: _sets_to_partition(r, n)
+        ),
+        "pagerank": Call(
+            lambda: nx.pagerank(multi, alpha=0.85), lambda r: _scores(r, n), ranked=False
+        ),
+        "bfs": Call(
+            lambda: nx.single_source_shortest_path_length(simple, 0), lambda r: _hops(r, n)
+        ),
+        "reachability": Call(
+            lambda: nx.node_connected_component(simple, 0), lambda r: _reached(r, n)
+        ),
+        "sssp": Call(
+            lambda: nx.single_source_dijkstra_path_length(simple, 0), lambda r: _distances(r, n)
+        ),
         "triangles": Call(lambda: sum(nx.triangles(simple).values()) // 3, int),
     }
 
@@ -445,7 +511,9 @@ def peer_version(name: str) -> str:
 # VELTRIX
 
 
-def veltrix_graph(n: int, src: np.ndarray, dst: np.ndarray, weights: np.ndarray | None = None) -> Any:
+def veltrix_graph(
+    n: int, src: np.ndarray, dst: np.ndarray, weights: np.ndarray | None = None
+) -> Any:
     """The graph through the package's array path where it has one, else through edge tuples."""
     from_edges = getattr(vx, "from_edges", None)
     if from_edges is not None:
@@ -459,22 +527,32 @@ def veltrix_graph(n: int, src: np.ndarray, dst: np.ndarray, weights: np.ndarray 
 
 def veltrix_graphs(edges: Edges) -> tuple[Any, Any, Any]:
     """The graph, the same edges with weights, and the simple graph the triangle count reads."""
-    return (veltrix_graph(edges.n, edges.src, edges.dst), veltrix_graph(edges.n, edges.src, edges.dst, edges.weights),
-            veltrix_graph(edges.n, *edges.simple))
+    return (
+        veltrix_graph(edges.n, edges.src, edges.dst),
+        veltrix_graph(edges.n, edges.src, edges.dst, edges.weights),
+        veltrix_graph(edges.n, *edges.simple),
+    )
 
 
 def veltrix_calls(graphs: tuple[Any, Any, Any], n: int, threads: int) -> dict[str, Call]:
     graph, weighted, simple = graphs
+
     def same(r: Any) -> Any:
         return r
 
     return {
-        "components": Call(lambda: vx.parallel_connected_components(graph, threads=threads), _labels_to_partition),
+        "components": Call(
+            lambda: vx.parallel_connected_components(graph, threads=threads), _labels_to_partition
+        ),
         "pagerank": Call(lambda: vx.parallel_pagerank(graph, threads=threads), np.asarray),
-        "pagerank_scatter": Call(lambda: vx.parallel_pagerank_bfs(graph, threads=threads), np.asarray),
+        "pagerank_scatter": Call(
+            lambda: vx.parallel_pagerank_bfs(graph, threads=threads), np.asarray
+        ),
         "bfs": Call(lambda: vx.parallel_bfs(graph, 0, threads=threads), np.asarray),
         "reachability": Call(lambda: vx.parallel_dfs(graph, 0, threads=threads), np.asarray),
-        "sssp": Call(lambda: vx.parallel_dijkstra(weighted, 0, threads=threads), lambda r: _distances(r, n)),
+        "sssp": Call(
+            lambda: vx.parallel_dijkstra(weighted, 0, threads=threads), lambda r: _distances(r, n)
+        ),
         "triangles": Call(lambda: vx.triangle_count_parallel(simple, threads=threads), same),
     }
 
@@ -511,21 +589,29 @@ def csr_graphs(edges: Edges, threads: int = ARRAY_THREADS) -> tuple[tuple[Any, A
     n, src, dst = edges.n, edges.src, edges.dst
     graph_time, _ = median_seconds(lambda: vx.from_edges(src, dst, n))
     plain_time, plain = median_seconds(lambda: build(src, dst, n, threads=threads))
-    weighted_time, weighted = median_seconds(lambda: build(src, dst, n, weights=edges.weights, threads=threads))
+    weighted_time, weighted = median_seconds(
+        lambda: build(src, dst, n, weights=edges.weights, threads=threads)
+    )
     simple_time, simple = median_seconds(lambda: build(src, dst, n, simplify=True, threads=threads))
     return (plain, weighted, simple), Builds(graph_time, plain_time, weighted_time, simple_time)
 
 
-def array_calls(graphs: tuple[Any, Any, Any], n: int, threads: int = ARRAY_THREADS) -> dict[str, Call]:
+def array_calls(
+    graphs: tuple[Any, Any, Any], n: int, threads: int = ARRAY_THREADS
+) -> dict[str, Call]:
     """The array functions (numpy results, interpreter lock released) on a Graph or CSRGraph triple."""
     graph, weighted, simple = graphs
     return {
-        "components": Call(lambda: vx.connected_components(graph, threads=threads), _labels_to_partition),
+        "components": Call(
+            lambda: vx.connected_components(graph, threads=threads), _labels_to_partition
+        ),
         "pagerank": Call(lambda: vx.pagerank(graph, threads=threads), np.asarray),
         "pagerank_scatter": Call(lambda: vx.pagerank_scatter(graph, threads=threads), np.asarray),
         "bfs": Call(lambda: vx.hop_distances(graph, 0, threads=threads), np.asarray),
         "reachability": Call(lambda: vx.reachable(graph, 0, threads=threads), np.asarray),
-        "sssp": Call(lambda: vx.shortest_distances(weighted, 0, threads=threads), lambda r: _distances(r, n)),
+        "sssp": Call(
+            lambda: vx.shortest_distances(weighted, 0, threads=threads), lambda r: _distances(r, n)
+        ),
         "triangles": Call(lambda: vx.triangle_count(simple, threads=threads), int),
     }
 
@@ -598,7 +684,9 @@ class Timing:
         return len(self.times["quiet"])
 
 
-def time_cell(calls: dict[str, Call], spinner: Spinner | None) -> tuple[dict[str, Timing], dict[str, Any]]:
+def time_cell(
+    calls: dict[str, Call], spinner: Spinner | None
+) -> tuple[dict[str, Timing], dict[str, Any]]:
     """Median times of every variant of one cell, interleaved; also each variant's first result."""
     states = ["quiet", "busy"] if spinner else ["quiet"]
     timings = {name: Timing({state: [] for state in states}) for name in calls}
@@ -606,7 +694,9 @@ def time_cell(calls: dict[str, Call], spinner: Spinner | None) -> tuple[dict[str
     wanted: dict[str, int] = {}
     for name, call in calls.items():
         seconds, results[name] = _once(call)  # warms caches and lazy set-up; kept only when slow
-        wanted[name] = 1 if seconds > VERY_SLOW_SECONDS else 3 if seconds > SLOW_SECONDS else REPEATS
+        wanted[name] = (
+            1 if seconds > VERY_SLOW_SECONDS else 3 if seconds > SLOW_SECONDS else REPEATS
+        )
         if seconds > SLOW_SECONDS:
             timings[name].times["quiet"].append(seconds)
     for _ in range(REPEATS):
@@ -648,7 +738,9 @@ def write_edge_list(path: Path, *columns: np.ndarray) -> None:
         for begin in range(0, len(columns[0]), EDGE_LIST_CHUNK):
             fields = []
             for number, (column, width) in enumerate(zip(columns, widths)):
-                values = column[begin:begin + EDGE_LIST_CHUNK].astype(np.uint32)  # vertex ids and weights fit
+                values = column[begin : begin + EDGE_LIST_CHUNK].astype(
+                    np.uint32
+                )  # vertex ids and weights fit
                 digits = np.empty((len(values), width + 1), dtype=np.uint8)
                 rest = values.copy()
                 for place in range(width - 1, -1, -1):
@@ -673,39 +765,64 @@ class SuiteGraph:
     edges: int  # undirected edges after its builder dropped repeats and self-loops
 
 
-def gap_files(gap: Path, name: str, src: np.ndarray, dst: np.ndarray, weights: np.ndarray, workdir: Path) -> SuiteGraph:
+def gap_files(
+    gap: Path, name: str, src: np.ndarray, dst: np.ndarray, weights: np.ndarray, workdir: Path
+) -> SuiteGraph:
     """The graph in the suite's own serialised form, converted from our edge list by its converter
     (symmetrised, repeats and self-loops dropped, the lightest of parallel weights kept)."""
     plain, weighted = workdir / f"{name}.sg", workdir / f"{name}.wsg"
     times = []
-    for text, target, columns, flag in [(f"{name}.el", plain, (src, dst), "-b"),
-                                        (f"{name}.wel", weighted, (src, dst, weights), "-wb")]:
+    for text, target, columns, flag in [
+        (f"{name}.el", plain, (src, dst), "-b"),
+        (f"{name}.wel", weighted, (src, dst, weights), "-wb"),
+    ]:
         write_edge_list(workdir / text, *columns)
-        out = subprocess.run([str(gap / "converter"), "-s", "-f", str(workdir / text), flag, str(target)],
-                             env=GAP_ENV, check=True, capture_output=True, text=True).stdout
+        out = subprocess.run(
+            [str(gap / "converter"), "-s", "-f", str(workdir / text), flag, str(target)],
+            env=GAP_ENV,
+            check=True,
+            capture_output=True,
+            text=True,
+        ).stdout
         (workdir / text).unlink()
         times.append(float(re.search(r"Build Time:\s+([0-9.]+)", out).group(1)))
-    stats = subprocess.run([str(gap / "bfs"), "-f", str(plain), "-n", "0"], env=GAP_ENV, check=True,
-                           capture_output=True, text=True).stdout
+    stats = subprocess.run(
+        [str(gap / "bfs"), "-f", str(plain), "-n", "0"],
+        env=GAP_ENV,
+        check=True,
+        capture_output=True,
+        text=True,
+    ).stdout
     edges = int(re.search(r"Graph has \d+ nodes and (\d+) undirected edges", stats).group(1))
     return SuiteGraph(plain, weighted, times[0], times[1], edges)
 
 
-def run_gap(gap: Path, graph: SuiteGraph, kernels: list[str]) -> tuple[dict[str, list[float]], int | None]:
+def run_gap(
+    gap: Path, graph: SuiteGraph, kernels: list[str]
+) -> tuple[dict[str, list[float]], int | None]:
     """Every trial time of each of the suite's kernels (2 OpenMP threads), and its triangle count."""
     times, triangles = {}, None
     for kernel, binary, args, needs_weights in GAP_KERNELS:
         if kernel not in kernels:
             continue
-        out = subprocess.run([str(gap / binary), "-f", str(graph.weighted if needs_weights else graph.plain), *args],
-                             env=GAP_ENV, check=True, capture_output=True, text=True).stdout
+        out = subprocess.run(
+            [str(gap / binary), "-f", str(graph.weighted if needs_weights else graph.plain), *args],
+            env=GAP_ENV,
+            check=True,
+            capture_output=True,
+            text=True,
+        ).stdout
         times[kernel] = [float(t) for t in re.findall(r"Trial Time:\s+([0-9.]+)", out)]
         if kernel == "triangles":
             triangles = int(re.findall(r"^(\d+) triangles", out, re.MULTILINE)[-1])
     return times, triangles
 
 
-SUITE_APIS = {"list": "list API on a Graph", "graph": "arrays on a Graph", "csr": "arrays on a CSRGraph"}
+SUITE_APIS = {
+    "list": "list API on a Graph",
+    "graph": "arrays on a Graph",
+    "csr": "arrays on a CSRGraph",
+}
 
 
 @dataclass
@@ -727,7 +844,9 @@ class SuiteRun:
         return statistics.median(self.suite_before[kernel] + self.suite_after[kernel])
 
 
-def bench_suite(gap: Path, scale: int, kernels: list[str], workdir: Path, mismatches: list[str]) -> SuiteRun:
+def bench_suite(
+    gap: Path, scale: int, kernels: list[str], workdir: Path, mismatches: list[str]
+) -> SuiteRun:
     """The suite's kernels before and after VELTRIX's on the same R-MAT edges, both simplified.
 
     VELTRIX's graphs are CSRGraph.from_edges(simplify=True) and a Graph with the same lists (read
@@ -742,22 +861,37 @@ def bench_suite(gap: Path, scale: int, kernels: list[str], workdir: Path, mismat
     before, suite_triangles = run_gap(gap, suite, kernels)
     build = vx.CSRGraph.from_edges
     csr_plain, _ = median_seconds(lambda: build(src, dst, n, threads=ARRAY_THREADS))
-    csr_simple, csr = median_seconds(lambda: build(src, dst, n, simplify=True, threads=ARRAY_THREADS))
-    csr_weighted, csr_w = median_seconds(lambda: build(src, dst, n, weights=weights, simplify=True, threads=ARRAY_THREADS))
+    csr_simple, csr = median_seconds(
+        lambda: build(src, dst, n, simplify=True, threads=ARRAY_THREADS)
+    )
+    csr_weighted, csr_w = median_seconds(
+        lambda: build(src, dst, n, weights=weights, simplify=True, threads=ARRAY_THREADS)
+    )
     del src, dst, weights
     if csr.num_arcs != 2 * suite.edges:
-        mismatches.append(f"{label}: CSRGraph has {csr.num_arcs // 2} edges, the suite's graph {suite.edges}")
+        mismatches.append(
+            f"{label}: CSRGraph has {csr.num_arcs // 2} edges, the suite's graph {suite.edges}"
+        )
     # The Graph gets each simple edge once, in (lower, higher) order: its lists come out sorted too.
     sources = np.repeat(np.arange(n, dtype=np.int32), np.diff(csr.offsets))
     once = sources < csr.targets
     graph = vx.from_edges(sources[once], csr.targets[once], n)
     weighted_sources = np.repeat(np.arange(n, dtype=np.int32), np.diff(csr_w.offsets))
     once = weighted_sources < csr_w.targets
-    weighted = vx.from_edges(weighted_sources[once], csr_w.targets[once], n, weights=csr_w.weights[once])
+    weighted = vx.from_edges(
+        weighted_sources[once], csr_w.targets[once], n, weights=csr_w.weights[once]
+    )
     del sources, weighted_sources, once
-    triple = {"list": (graph, weighted, graph), "graph": (graph, weighted, graph), "csr": (csr, csr_w, csr)}
-    calls = {"list": veltrix_calls(triple["list"], n, -1), "graph": array_calls(triple["graph"], n),
-             "csr": array_calls(triple["csr"], n)}
+    triple = {
+        "list": (graph, weighted, graph),
+        "graph": (graph, weighted, graph),
+        "csr": (csr, csr_w, csr),
+    }
+    calls = {
+        "list": veltrix_calls(triple["list"], n, -1),
+        "graph": array_calls(triple["graph"], n),
+        "csr": array_calls(triple["csr"], n),
+    }
     ours: dict[str, dict[str, Timing]] = {}
     for kernel in kernels:
         cell = {api: calls[api][kernel] for api in SUITE_APIS}
@@ -767,18 +901,27 @@ def bench_suite(gap: Path, scale: int, kernels: list[str], workdir: Path, mismat
         for api in ("graph", "csr"):
             ok, why = agrees(kernel, expected, cell[api].normalise(results[api]), True)
             if not ok:
-                mismatches.append(f"{label} {kernel}: {SUITE_APIS[api]} differs from the list API: {why}")
+                mismatches.append(
+                    f"{label} {kernel}: {SUITE_APIS[api]} differs from the list API: {why}"
+                )
         if kernel == "triangles" and suite_triangles is not None and expected != suite_triangles:
             mismatches.append(f"{label} triangles: VELTRIX {expected}, the suite {suite_triangles}")
         suite_ms = statistics.median(before[kernel])
-        print(f"  {kernel:<11} suite {fmt_ms(suite_ms)} ms; "
-              + ", ".join(f"{api} {fmt_ms(timings[api].median())} ({timings[api].median() / suite_ms:.2f})" for api in SUITE_APIS),
-              flush=True)
+        print(
+            f"  {kernel:<11} suite {fmt_ms(suite_ms)} ms; "
+            + ", ".join(
+                f"{api} {fmt_ms(timings[api].median())} ({timings[api].median() / suite_ms:.2f})"
+                for api in SUITE_APIS
+            ),
+            flush=True,
+        )
     del graph, weighted, csr, csr_w, triple, calls
     after, _ = run_gap(gap, suite, kernels)
     for path in (suite.plain, suite.weighted):
         path.unlink()
-    return SuiteRun(scale, count, load, suite, before, after, csr_simple, csr_weighted, csr_plain, ours)
+    return SuiteRun(
+        scale, count, load, suite, before, after, csr_simple, csr_weighted, csr_plain, ours
+    )
 
 
 # ---------------------------------------------------------------------------------------------
@@ -803,7 +946,9 @@ class Row:
     arrays: Timing  # the array functions on a CSRGraph
 
     def fastest(self, state: str = "quiet") -> tuple[str, float] | None:
-        ranked = [(t.median(state), name) for name, (t, is_ranked, _) in self.peers.items() if is_ranked]
+        ranked = [
+            (t.median(state), name) for name, (t, is_ranked, _) in self.peers.items() if is_ranked
+        ]
         if not ranked:
             return None
         seconds, name = min(ranked)
@@ -815,12 +960,27 @@ def _ratio(seconds: float, best: float) -> str:
 
 
 def table(rows: list[Row], peers: list[str], threads: int) -> list[str]:
-    head = ["graph", "kernel", "VELTRIX 1 thread", f"VELTRIX {threads} threads", "speed-up", *peers, "fastest peer", "ratio",
-            f"arrays, CSRGraph, {ARRAY_THREADS} threads", "arrays ratio"]
+    head = [
+        "graph",
+        "kernel",
+        "VELTRIX 1 thread",
+        f"VELTRIX {threads} threads",
+        "speed-up",
+        *peers,
+        "fastest peer",
+        "ratio",
+        f"arrays, CSRGraph, {ARRAY_THREADS} threads",
+        "arrays ratio",
+    ]
     lines = ["| " + " | ".join(head) + " |", "|" + "---|" * len(head)]
     for row in rows:
-        cells = [row.graph, row.kernel, fmt_ms(row.one.median(), row.one.repeats), fmt_ms(row.many.median(), row.many.repeats),
-                 f"{row.one.median() / row.many.median():.2f}"]
+        cells = [
+            row.graph,
+            row.kernel,
+            fmt_ms(row.one.median(), row.one.repeats),
+            fmt_ms(row.many.median(), row.many.repeats),
+            f"{row.one.median() / row.many.median():.2f}",
+        ]
         for peer in peers:
             if peer not in row.peers:
                 cells.append("-")
@@ -832,7 +992,12 @@ def table(rows: list[Row], peers: list[str], threads: int) -> list[str]:
         arrays = fmt_ms(row.arrays.median(), row.arrays.repeats)
         if best:
             name, seconds = best
-            cells += [name, _ratio(row.many.median(), seconds), arrays, _ratio(row.arrays.median(), seconds)]
+            cells += [
+                name,
+                _ratio(row.many.median(), seconds),
+                arrays,
+                _ratio(row.arrays.median(), seconds),
+            ]
         else:
             cells += ["-", "-", arrays, "-"]
         lines.append("| " + " | ".join(cells) + " |")
@@ -840,27 +1005,61 @@ def table(rows: list[Row], peers: list[str], threads: int) -> list[str]:
 
 
 def build_table(builds: dict[str, Builds]) -> list[str]:
-    head = ["graph", "Graph (from_edges)", "CSRGraph.from_edges", "weighted", "simplify=True", "CSRGraph / Graph"]
+    head = [
+        "graph",
+        "Graph (from_edges)",
+        "CSRGraph.from_edges",
+        "weighted",
+        "simplify=True",
+        "CSRGraph / Graph",
+    ]
     lines = ["| " + " | ".join(head) + " |", "|" + "---|" * len(head)]
     for label, b in builds.items():
-        cells = [label, fmt_ms(b.graph), fmt_ms(b.csr), fmt_ms(b.csr_weighted), fmt_ms(b.csr_simple), f"{b.csr / b.graph:.2f}"]
+        cells = [
+            label,
+            fmt_ms(b.graph),
+            fmt_ms(b.csr),
+            fmt_ms(b.csr_weighted),
+            fmt_ms(b.csr_simple),
+            f"{b.csr / b.graph:.2f}",
+        ]
         lines.append("| " + " | ".join(cells) + " |")
     return lines
 
 
 def busy_table(rows: list[Row], threads: int) -> list[str]:
-    head = ["graph", "kernel", f"VELTRIX {threads} thr. quiet", "busy", "slow-down", "VELTRIX 1 thr. slow-down",
-            "fastest peer", "peer quiet", "busy", "slow-down"]
+    head = [
+        "graph",
+        "kernel",
+        f"VELTRIX {threads} thr. quiet",
+        "busy",
+        "slow-down",
+        "VELTRIX 1 thr. slow-down",
+        "fastest peer",
+        "peer quiet",
+        "busy",
+        "slow-down",
+    ]
     lines = ["| " + " | ".join(head) + " |", "|" + "---|" * len(head)]
     for row in rows:
         quiet, busy = row.many.median("quiet"), row.many.median("busy")
-        cells = [row.graph, row.kernel, fmt_ms(quiet), fmt_ms(busy), f"{busy / quiet:.2f}",
-                 f"{row.one.median('busy') / row.one.median('quiet'):.2f}"]
+        cells = [
+            row.graph,
+            row.kernel,
+            fmt_ms(quiet),
+            fmt_ms(busy),
+            f"{busy / quiet:.2f}",
+            f"{row.one.median('busy') / row.one.median('quiet'):.2f}",
+        ]
         best = row.fastest()
         if best:
             timing = row.peers[best[0]][0]
-            cells += [best[0], fmt_ms(timing.median("quiet")), fmt_ms(timing.median("busy")),
-                      f"{timing.median('busy') / timing.median('quiet'):.2f}"]
+            cells += [
+                best[0],
+                fmt_ms(timing.median("quiet")),
+                fmt_ms(timing.median("busy")),
+                f"{timing.median('busy') / timing.median('quiet'):.2f}",
+            ]
         else:
             cells += ["-"] * 4
         lines.append("| " + " | ".join(cells) + " |")
@@ -876,15 +1075,23 @@ def machine() -> str:
                 break
     except OSError:
         pass
-    return (f"{cpu}, {len(os.sched_getaffinity(0))} cores available, {platform.system()} {platform.release()}, "
-            f"Python {platform.python_version()}, numpy {np.__version__}")
+    return (
+        f"{cpu}, {len(os.sched_getaffinity(0))} cores available, {platform.system()} {platform.release()}, "
+        f"Python {platform.python_version()}, numpy {np.__version__}"
+    )
 
 
 # ---------------------------------------------------------------------------------------------
 
 
-def bench_graph(case: GraphCase, kernels: list[str], peers: list[str], spinner: Spinner | None,
-                mismatches: list[str], builds: dict[str, Builds]) -> list[Row]:
+def bench_graph(
+    case: GraphCase,
+    kernels: list[str],
+    peers: list[str],
+    spinner: Spinner | None,
+    mismatches: list[str],
+    builds: dict[str, Builds],
+) -> list[Row]:
     start = time.perf_counter()
     src, dst = case.make()
     src, dst, weights = reorder(case.order, src, dst, integer_weights(len(src)))
@@ -894,21 +1101,31 @@ def bench_graph(case: GraphCase, kernels: list[str], peers: list[str], spinner: 
     csr, builds[case.label] = csr_graphs(edges)
     arrays = array_calls(csr, edges.n)
     peer_calls = {name: PEER_CALLS[name][1](edges) for name in peers}
-    print(f"\n{case.label}: {edges.n} vertices, {len(src)} edges (built in {time.perf_counter() - start:.1f} s; "
-          f"CSRGraph.from_edges {fmt_ms(builds[case.label].csr)} ms)", flush=True)
+    print(
+        f"\n{case.label}: {edges.n} vertices, {len(src)} edges (built in {time.perf_counter() - start:.1f} s; "
+        f"CSRGraph.from_edges {fmt_ms(builds[case.label].csr)} ms)",
+        flush=True,
+    )
     rows = []
     for kernel in kernels:
         peer_kernel = "pagerank" if kernel == "pagerank_scatter" else kernel
         calls = {"veltrix-1": one[kernel], "veltrix": many[kernel], "veltrix-csr": arrays[kernel]}
         # The scattering variant meets only the peers it is ranked against.
-        calls |= {name: c[peer_kernel] for name, c in peer_calls.items()
-                  if peer_kernel in c and (kernel == peer_kernel or c[peer_kernel].ranked)}
+        calls |= {
+            name: c[peer_kernel]
+            for name, c in peer_calls.items()
+            if peer_kernel in c and (kernel == peer_kernel or c[peer_kernel].ranked)
+        }
         timings, results = time_cell(calls, spinner)
         expected = many[kernel].normalise(results["veltrix"])
-        same_threads, _ = agrees(kernel, expected, one[kernel].normalise(results["veltrix-1"]), True)
+        same_threads, _ = agrees(
+            kernel, expected, one[kernel].normalise(results["veltrix-1"]), True
+        )
         if not same_threads:
             mismatches.append(f"{case.label} {kernel}: VELTRIX threads=1 and threads=-1 differ")
-        same_api, why = agrees(kernel, expected, arrays[kernel].normalise(results["veltrix-csr"]), True)
+        same_api, why = agrees(
+            kernel, expected, arrays[kernel].normalise(results["veltrix-csr"]), True
+        )
         if not same_api:
             message = f"{case.label} {kernel}: VELTRIX arrays on a CSRGraph differ from the list API: {why}"
             mismatches.append(message)
@@ -924,31 +1141,63 @@ def bench_graph(case: GraphCase, kernels: list[str], peers: list[str], spinner: 
                 message = f"{case.label} {kernel}: {name} disagrees with VELTRIX: {why}"
                 mismatches.append(message)
                 print(f"  MISMATCH {message}", file=sys.stderr, flush=True)
-        row = Row(case.label, kernel, timings["veltrix-1"], timings["veltrix"],
-                  {name: (timings[name], calls[name].ranked, verdicts[name]) for name in calls if not name.startswith("veltrix")},
-                  timings["veltrix-csr"])
+        row = Row(
+            case.label,
+            kernel,
+            timings["veltrix-1"],
+            timings["veltrix"],
+            {
+                name: (timings[name], calls[name].ranked, verdicts[name])
+                for name in calls
+                if not name.startswith("veltrix")
+            },
+            timings["veltrix-csr"],
+        )
         best = row.fastest()
-        summary = (f"fastest {best[0]} {fmt_ms(best[1])}, ratio {row.many.median() / best[1]:.2f}, "
-                   f"arrays {row.arrays.median() / best[1]:.2f}") if best else "no ranked peer"
-        print(f"  {kernel:<17} VELTRIX {fmt_ms(row.one.median())} / {fmt_ms(row.many.median())} ms, "
-              f"arrays {fmt_ms(row.arrays.median())} ms; {summary}", flush=True)
+        summary = (
+            (
+                f"fastest {best[0]} {fmt_ms(best[1])}, ratio {row.many.median() / best[1]:.2f}, "
+                f"arrays {row.arrays.median() / best[1]:.2f}"
+            )
+            if best
+            else "no ranked peer"
+        )
+        print(
+            f"  {kernel:<17} VELTRIX {fmt_ms(row.one.median())} / {fmt_ms(row.many.median())} ms, "
+            f"arrays {fmt_ms(row.arrays.median())} ms; {summary}",
+            flush=True,
+        )
         rows.append(row)
     return rows
 
 
 def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--quick", action="store_true", help="only the graphs of at most 2^16 vertices")
+    parser.add_argument(
+        "--quick", action="store_true", help="only the graphs of at most 2^16 vertices"
+    )
     parser.add_argument("--graphs", help=f"comma-separated subset of {','.join(GRAPHS)}")
     parser.add_argument("--kernels", help=f"comma-separated subset of {','.join(KERNELS)}")
-    parser.add_argument("--gap", type=Path, metavar="PATH", help="directory of a build of the C++ reference suite")
-    parser.add_argument("--scale", action="append", metavar="N",
-                        help="R-MAT scale(s) to run against the reference suite (repeatable or comma-separated; default 18)")
-    parser.add_argument("--busy", action="store_true", help="also time every cell with a busy process on one core")
+    parser.add_argument(
+        "--gap", type=Path, metavar="PATH", help="directory of a build of the C++ reference suite"
+    )
+    parser.add_argument(
+        "--scale",
+        action="append",
+        metavar="N",
+        help="R-MAT scale(s) to run against the reference suite (repeatable or comma-separated; default 18)",
+    )
+    parser.add_argument(
+        "--busy", action="store_true", help="also time every cell with a busy process on one core"
+    )
     parser.add_argument("--markdown", type=Path, metavar="FILE", help="write the tables to FILE")
     args = parser.parse_args()
 
-    graphs = args.graphs.split(",") if args.graphs else [k for k, c in GRAPHS.items() if c.small or not args.quick]
+    graphs = (
+        args.graphs.split(",")
+        if args.graphs
+        else [k for k, c in GRAPHS.items() if c.small or not args.quick]
+    )
     graphs = [] if graphs == ["none"] else graphs
     scales = [int(n) for item in args.scale or ["18"] for n in item.split(",")] if args.gap else []
     if args.scale and not args.gap:
@@ -970,23 +1219,46 @@ def main() -> None:
 
     def report() -> list[str]:
         elapsed, cpu = time.perf_counter() - started, time.process_time() - cpu_started
-        lines = [f"Machine: {machine()}", "",
-                 (f"Date: {datetime.now(UTC):%Y-%m-%d %H:%M} UTC; VELTRIX with 1 and {threads} threads; "
-                  f"peers: {', '.join(f'{p} {peer_version(p)}' for p in peers)}; whole run {elapsed / 60:.1f} min "
-                  f"({cpu / 60:.1f} min of CPU); "
-                  f"load average {load_before:.1f} before, {os.getloadavg()[0]:.1f} after.")]
+        lines = [
+            f"Machine: {machine()}",
+            "",
+            (
+                f"Date: {datetime.now(UTC):%Y-%m-%d %H:%M} UTC; VELTRIX with 1 and {threads} threads; "
+                f"peers: {', '.join(f'{p} {peer_version(p)}' for p in peers)}; whole run {elapsed / 60:.1f} min "
+                f"({cpu / 60:.1f} min of CPU); "
+                f"load average {load_before:.1f} before, {os.getloadavg()[0]:.1f} after."
+            ),
+        ]
         if rows:
-            lines += ["", ("Milliseconds, median of 5 (`[n]`: median of n). `(...)`: stops on its own tolerance, not ranked. "
-                           "`!`: result disagrees with VELTRIX. ratio = VELTRIX all threads / fastest ranked peer "
-                           f"(bold: over 1); arrays ratio = the array functions on a CSRGraph ({ARRAY_THREADS} threads) "
-                           "/ the same peer."), "", *table(rows, peers, threads)]
+            lines += [
+                "",
+                (
+                    "Milliseconds, median of 5 (`[n]`: median of n). `(...)`: stops on its own tolerance, not ranked. "
+                    "`!`: result disagrees with VELTRIX. ratio = VELTRIX all threads / fastest ranked peer "
+                    f"(bold: over 1); arrays ratio = the array functions on a CSRGraph ({ARRAY_THREADS} threads) "
+                    "/ the same peer."
+                ),
+                "",
+                *table(rows, peers, threads),
+            ]
         if args.busy and rows:
-            lines += ["", "Under load: a process spinning on one core, timed alternately with the quiet runs.", "",
-                      *busy_table(rows, threads)]
+            lines += [
+                "",
+                "Under load: a process spinning on one core, timed alternately with the quiet runs.",
+                "",
+                *busy_table(rows, threads),
+            ]
         if builds:
-            lines += ["", (f"Building each graph from the edge arrays, milliseconds, median of {BUILD_REPEATS}: "
-                           f"`veltrix.from_edges` (neighbour lists) and `CSRGraph.from_edges` with {ARRAY_THREADS} "
-                           "threads, plain, weighted and with simplify=True."), "", *build_table(builds)]
+            lines += [
+                "",
+                (
+                    f"Building each graph from the edge arrays, milliseconds, median of {BUILD_REPEATS}: "
+                    f"`veltrix.from_edges` (neighbour lists) and `CSRGraph.from_edges` with {ARRAY_THREADS} "
+                    "threads, plain, weighted and with simplify=True."
+                ),
+                "",
+                *build_table(builds),
+            ]
         if suite_runs:
             lines += ["", *suite_report(suite_runs)]
         lines += ["", "Mismatches: " + ("; ".join(mismatches) if mismatches else "none")]
@@ -1004,7 +1276,9 @@ def main() -> None:
             spinner = None
         suite_kernels = [k for k in SUITE_KERNELS if k in kernels]
         for scale in scales:
-            suite_runs.append(bench_suite(args.gap, scale, suite_kernels, Path(workdir.name), mismatches))
+            suite_runs.append(
+                bench_suite(args.gap, scale, suite_kernels, Path(workdir.name), mismatches)
+            )
             report()
     finally:
         if spinner:
@@ -1018,11 +1292,16 @@ def main() -> None:
 
 def suite_report(runs: list[SuiteRun]) -> list[str]:
     """Each R-MAT scale: the suite's kernels and builds beside VELTRIX's three ways to call them."""
-    lines = [("Reference suite (2 OpenMP threads) and VELTRIX on the same R-MAT edges, both simplified (repeats and "
-              "self-loops dropped, the lightest parallel weight kept, lists sorted). Milliseconds; the suite's figure is "
-              "the median of its trials, run before and after VELTRIX's; VELTRIX's the median of 5 calls (`[n]`: of n) "
-              "with 2 threads, the list API including its conversion to Python lists. ratio = VELTRIX / the suite's median "
-              "(below 1: VELTRIX faster)."), ""]
+    lines = [
+        (
+            "Reference suite (2 OpenMP threads) and VELTRIX on the same R-MAT edges, both simplified (repeats and "
+            "self-loops dropped, the lightest parallel weight kept, lists sorted). Milliseconds; the suite's figure is "
+            "the median of its trials, run before and after VELTRIX's; VELTRIX's the median of 5 calls (`[n]`: of n) "
+            "with 2 threads, the list API including its conversion to Python lists. ratio = VELTRIX / the suite's median "
+            "(below 1: VELTRIX faster)."
+        ),
+        "",
+    ]
     head = ["graph", "kernel", "suite, before", "suite, after", "suite median"]
     for name in SUITE_APIS.values():
         head += [name, "ratio"]
@@ -1030,25 +1309,60 @@ def suite_report(runs: list[SuiteRun]) -> list[str]:
     for run in runs:
         for kernel, timings in run.ours.items():
             suite = run.suite_median(kernel)
-            cells = [f"R-MAT 2^{run.scale}", kernel, fmt_ms(statistics.median(run.suite_before[kernel])),
-                     fmt_ms(statistics.median(run.suite_after[kernel])), fmt_ms(suite)]
+            cells = [
+                f"R-MAT 2^{run.scale}",
+                kernel,
+                fmt_ms(statistics.median(run.suite_before[kernel])),
+                fmt_ms(statistics.median(run.suite_after[kernel])),
+                fmt_ms(suite),
+            ]
             for api in SUITE_APIS:
-                cells += [fmt_ms(timings[api].median(), timings[api].repeats), _ratio(timings[api].median(), suite)]
+                cells += [
+                    fmt_ms(timings[api].median(), timings[api].repeats),
+                    _ratio(timings[api].median(), suite),
+                ]
             lines.append("| " + " | ".join(cells) + " |")
-    lines += ["", ("Building the graph from edges in memory: the suite's own `Build Time` (from its converter's output; it "
-                   "covers the symmetrised CSR without its later pass dropping repeats) against `CSRGraph.from_edges` "
-                   f"with {ARRAY_THREADS} threads, median of {BUILD_REPEATS}: with simplify=True (drops repeats and "
-                   "self-loops and sorts every list) and without."), ""]
-    head = ["graph", "edges drawn", "edges kept", "load before", "suite build", "CSRGraph simplify=True", "ratio",
-            "suite build, weighted", "CSRGraph simplify=True, weighted", "ratio", "CSRGraph plain", "ratio"]
+    lines += [
+        "",
+        (
+            "Building the graph from edges in memory: the suite's own `Build Time` (from its converter's output; it "
+            "covers the symmetrised CSR without its later pass dropping repeats) against `CSRGraph.from_edges` "
+            f"with {ARRAY_THREADS} threads, median of {BUILD_REPEATS}: with simplify=True (drops repeats and "
+            "self-loops and sorts every list) and without."
+        ),
+        "",
+    ]
+    head = [
+        "graph",
+        "edges drawn",
+        "edges kept",
+        "load before",
+        "suite build",
+        "CSRGraph simplify=True",
+        "ratio",
+        "suite build, weighted",
+        "CSRGraph simplify=True, weighted",
+        "ratio",
+        "CSRGraph plain",
+        "ratio",
+    ]
     lines += ["| " + " | ".join(head) + " |", "|" + "---|" * len(head)]
     for run in runs:
         s = run.suite
-        cells = [f"R-MAT 2^{run.scale}", str(run.edges), str(s.edges), f"{run.load:.2f}",
-                 fmt_ms(s.build_seconds), fmt_ms(run.csr_simple), _ratio(run.csr_simple, s.build_seconds),
-                 fmt_ms(s.weighted_build_seconds), fmt_ms(run.csr_simple_weighted),
-                 _ratio(run.csr_simple_weighted, s.weighted_build_seconds),
-                 fmt_ms(run.csr_plain), _ratio(run.csr_plain, s.build_seconds)]
+        cells = [
+            f"R-MAT 2^{run.scale}",
+            str(run.edges),
+            str(s.edges),
+            f"{run.load:.2f}",
+            fmt_ms(s.build_seconds),
+            fmt_ms(run.csr_simple),
+            _ratio(run.csr_simple, s.build_seconds),
+            fmt_ms(s.weighted_build_seconds),
+            fmt_ms(run.csr_simple_weighted),
+            _ratio(run.csr_simple_weighted, s.weighted_build_seconds),
+            fmt_ms(run.csr_plain),
+            _ratio(run.csr_plain, s.build_seconds),
+        ]
         lines.append("| " + " | ".join(cells) + " |")
     return lines
 

@@ -58,18 +58,36 @@ def cells(spark, scale, directory, slow):
     edges = spark.read.parquet(path)
     source = 0
     kernels = [
-        ("components", lambda: vx.parallel_connected_components(graph),
-         lambda st: vs.to_numpy(vs.connected_components(edges, n, stats=st), n)),
-        ("pagerank", lambda: vx.parallel_pagerank(graph),
-         lambda st: vs.to_numpy(vs.pagerank(edges, n, stats=st), n)),
-        ("hop_distances", lambda: vx.parallel_bfs(graph, source),
-         lambda st: vs.to_numpy(vs.hop_distances(edges, n, source, stats=st), n)),
-        ("reachable", lambda: vx.parallel_dfs(graph, source),
-         lambda st: vs.to_numpy(vs.reachable(edges, n, source, stats=st), n)),
-        ("shortest_distances", lambda: vx.parallel_dijkstra(weighted, source),
-         lambda st: vs.to_numpy(vs.shortest_distances(edges, n, source, stats=st), n)),
-        ("triangle_count", lambda: vx.triangle_count_parallel(graph),
-         lambda st: vs.triangle_count(edges, n)),
+        (
+            "components",
+            lambda: vx.parallel_connected_components(graph),
+            lambda st: vs.to_numpy(vs.connected_components(edges, n, stats=st), n),
+        ),
+        (
+            "pagerank",
+            lambda: vx.parallel_pagerank(graph),
+            lambda st: vs.to_numpy(vs.pagerank(edges, n, stats=st), n),
+        ),
+        (
+            "hop_distances",
+            lambda: vx.parallel_bfs(graph, source),
+            lambda st: vs.to_numpy(vs.hop_distances(edges, n, source, stats=st), n),
+        ),
+        (
+            "reachable",
+            lambda: vx.parallel_dfs(graph, source),
+            lambda st: vs.to_numpy(vs.reachable(edges, n, source, stats=st), n),
+        ),
+        (
+            "shortest_distances",
+            lambda: vx.parallel_dijkstra(weighted, source),
+            lambda st: vs.to_numpy(vs.shortest_distances(edges, n, source, stats=st), n),
+        ),
+        (
+            "triangle_count",
+            lambda: vx.triangle_count_parallel(graph),
+            lambda st: vs.triangle_count(edges, n),
+        ),
     ]
     for name, native, distributed in kernels:
         if name in slow:
@@ -78,26 +96,41 @@ def cells(spark, scale, directory, slow):
         native_seconds, want = timed(native)
         stats = {}
         spark_seconds, got = timed(lambda: distributed(stats))
-        yield (f"R-MAT 2^{scale}", name, spark_seconds, stats.get("rounds"), native_seconds, same(name, got, want))
+        yield (
+            f"R-MAT 2^{scale}",
+            name,
+            spark_seconds,
+            stats.get("rounds"),
+            native_seconds,
+            same(name, got, want),
+        )
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser = argparse.ArgumentParser(
+        description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter
+    )
     parser.add_argument("--scales", default="18,20")
     parser.add_argument("--cores", type=int, default=2)
-    parser.add_argument("--give-up-after", type=float, default=300.0,
-                        help="skip a function at larger scales once it took longer than this")
+    parser.add_argument(
+        "--give-up-after",
+        type=float,
+        default=300.0,
+        help="skip a function at larger scales once it took longer than this",
+    )
     parser.add_argument("--markdown", help="also write the table to this file")
     args = parser.parse_args()
 
-    start, spark = timed(lambda: (
-        SparkSession.builder.master(f"local[{args.cores}]")
-        .config("spark.sql.shuffle.partitions", "8")
-        .config("spark.ui.enabled", "false")
-        .config("spark.ui.showConsoleProgress", "false")
-        .config("spark.driver.memory", "6g")
-        .getOrCreate()
-    ))
+    start, spark = timed(
+        lambda: (
+            SparkSession.builder.master(f"local[{args.cores}]")
+            .config("spark.sql.shuffle.partitions", "8")
+            .config("spark.ui.enabled", "false")
+            .config("spark.ui.showConsoleProgress", "false")
+            .config("spark.driver.memory", "6g")
+            .getOrCreate()
+        )
+    )
     spark.sparkContext.setLogLevel("ERROR")
     header = "| graph | function | Spark (s) | rounds | native (s) | Spark / native | same answer |"
     lines = [f"Spark session start: {start:.1f} s", "", header, "|---|---|---:|---:|---:|---:|---|"]
@@ -110,8 +143,10 @@ def main():
                 if spark_s is None:
                     line = f"| {graph} | {name} | not run: {rounds} | - | - | - | - |"
                 else:
-                    line = (f"| {graph} | {name} | {spark_s:.1f} | {'-' if rounds is None else rounds} | "
-                            f"{native_s:.3f} | {spark_s / native_s:,.0f} | {'yes' if ok else 'NO'} |")
+                    line = (
+                        f"| {graph} | {name} | {spark_s:.1f} | {'-' if rounds is None else rounds} | "
+                        f"{native_s:.3f} | {spark_s / native_s:,.0f} | {'yes' if ok else 'NO'} |"
+                    )
                     if spark_s > args.give_up_after:
                         slow[name] = f"{spark_s:.0f} s at 2^{scale}"
                 lines.append(line)

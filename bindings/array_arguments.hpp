@@ -49,8 +49,11 @@ public:
     template <class T>
     T at(std::size_t r, std::size_t c) const {
         T x;
-        std::memcpy(&x, static_cast<const char*>(view_.buf) + static_cast<Py_ssize_t>(r) * view_.strides[0]
-                            + static_cast<Py_ssize_t>(c) * view_.strides[1], sizeof(T));
+        std::memcpy(&x,
+                    static_cast<const char*>(view_.buf) +
+                        static_cast<Py_ssize_t>(r) * view_.strides[0] +
+                        static_cast<Py_ssize_t>(c) * view_.strides[1],
+                    sizeof(T));
         return x;
     }
 
@@ -192,7 +195,8 @@ inline bool read_array(PyObject* src, WeightedEdgeList& out) {
     for (std::size_t r = 0; r < out.size(); ++r) {
         const char* record = a.record(r);
         auto& [u, v, weight] = out[r];
-        if (!int_at(record + f[0].offset, f[0].number, u) || !int_at(record + f[1].offset, f[1].number, v))
+        if (!int_at(record + f[0].offset, f[0].number, u) ||
+            !int_at(record + f[1].offset, f[1].number, v))
             return false;
         std::memcpy(&weight, record + f[2].offset, sizeof weight);
     }

@@ -30,11 +30,17 @@ bool is_own_order(char c) {
 // Size of a code in the struct module's native ('@') or standard ('=', '<') sizes; 0 if unknown.
 Py_ssize_t code_size(char code, bool native) {
     switch (code) {
-        case 'b': case 'B': return 1;
-        case 'h': case 'H': return 2;
-        case 'i': case 'I': return 4;
-        case 'l': case 'L': return native ? static_cast<Py_ssize_t>(sizeof(long)) : 4;
-        case 'q': case 'Q': case 'd': return 8;
+        case 'b':
+        case 'B': return 1;
+        case 'h':
+        case 'H': return 2;
+        case 'i':
+        case 'I': return 4;
+        case 'l':
+        case 'L': return native ? static_cast<Py_ssize_t>(sizeof(long)) : 4;
+        case 'q':
+        case 'Q':
+        case 'd': return 8;
         default: return 0;
     }
 }

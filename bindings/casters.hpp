@@ -59,6 +59,7 @@ template <>
 struct type_caster<veltrix::WeightedLists>
     : fast_list_caster<veltrix::WeightedLists, std::vector<veltrix::WeightedEdge>> {};
 template <>
-struct type_caster<veltrix::WeightMatrix> : fast_list_caster<veltrix::WeightMatrix, std::vector<double>> {};
+struct type_caster<veltrix::WeightMatrix>
+    : fast_list_caster<veltrix::WeightMatrix, std::vector<double>> {};
 
 }  // namespace pybind11::detail

@@ -15,7 +15,8 @@ void register_graph(py::module_& m) {
     raw_storage_freed_unsized(py::class_<Graph>(m, "Graph"))
         .def(py::init<>())
         .def(py::init<int, bool>(), py::arg("vertices"), py::arg("directed") = false)
-        .def(py::init<const AdjacencyLists&, bool>(), py::arg("adjacency"), py::arg("directed") = false)
+        .def(py::init<const AdjacencyLists&, bool>(), py::arg("adjacency"),
+             py::arg("directed") = false)
         .def(py::init<int, const EdgeList&, bool>(), py::arg("vertices"), py::arg("edges"),
              py::arg("directed") = false)
         .def("vertices", method(&Graph::vertices))

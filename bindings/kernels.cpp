@@ -72,7 +72,8 @@ void register_kernels(py::module_& m) {
 
     m.def("parallel_connected_components", entry<Graph>(connected_components), graph, threads);
     m.def("parallel_pagerank", entry<Graph>(pagerank_gather), graph, iterations, damping, threads);
-    m.def("parallel_pagerank_bfs", entry<Graph>(pagerank_scatter), graph, iterations, damping, threads);
+    m.def("parallel_pagerank_bfs", entry<Graph>(pagerank_scatter), graph, iterations, damping,
+          threads);
     m.def("parallel_bfs", entry<Graph>(hop_distances), graph, source, threads);
     m.def("parallel_dfs", entry<Graph>(reachability), graph, source, threads);
     m.def("parallel_dijkstra", entry<WeightedGraph>(shortest_distances), graph, source, threads);

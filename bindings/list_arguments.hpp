@@ -67,7 +67,8 @@ template <class A, class B>
 bool read(PyObject* item, std::pair<A, B>& out) {
     PyObject** items;
     Py_ssize_t size;
-    return items_of(item, items, size) && size == 2 && read(items[0], out.first) && read(items[1], out.second);
+    return items_of(item, items, size) && size == 2 && read(items[0], out.first) &&
+           read(items[1], out.second);
 }
 
 template <class... T>
@@ -75,10 +76,12 @@ bool read(PyObject* item, std::tuple<T...>& out) {
     PyObject** items;
     Py_ssize_t size;
     if (!items_of(item, items, size) || size != static_cast<Py_ssize_t>(sizeof...(T))) return false;
-    return std::apply([&](auto&... field) {
-        Py_ssize_t i = 0;
-        return (read(items[i++], field) && ...);
-    }, out);
+    return std::apply(
+        [&](auto&... field) {
+            Py_ssize_t i = 0;
+            return (read(items[i++], field) && ...);
+        },
+        out);
 }
 
 template <class T>

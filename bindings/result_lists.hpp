@@ -30,14 +30,16 @@ public:
     // a core's own cache on common machines. A distance result on a large grid repeats tens of
     // thousands of values, each close to where it was seen last: a memo of 4,096 slots found
     // under a quarter of them again, this one over four fifths.
-    explicit ResultMaker(std::size_t entries) : slots_(std::bit_ceil(std::clamp<std::size_t>(entries, 16, kMaxMemoSlots))) {}
+    explicit ResultMaker(std::size_t entries)
+        : slots_(std::bit_ceil(std::clamp<std::size_t>(entries, 16, kMaxMemoSlots))) {}
 
     PyObject* make(int x) { return shared(ints_, static_cast<unsigned>(x), x, PyLong_FromLong); }
     PyObject* make(double x) {
         const auto bits = std::bit_cast<std::uint64_t>(x);
         // Whole numbers differ only in their high bits, fractions in their low ones as well; the
         // top bits of the product depend on all of them.
-        const auto key = static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15ull) >> (64 - std::countr_zero(slots_)));
+        const auto key = static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15ull) >>
+                                                  (64 - std::countr_zero(slots_)));
         return shared(floats_, key, bits, [x](std::uint64_t) { return PyFloat_FromDouble(x); });
     }
     PyObject* make(bool x) { return Py_NewRef(x ? Py_True : Py_False); }

@@ -20,8 +20,10 @@ void register_weighted_graph(py::module_& m) {
         .def(py::init<int, bool>(), py::arg("vertices"), py::arg("directed") = false)
         .def("add_edge", method(py::overload_cast<int, int, double>(&W::add_edge)))
         .def("add_edges", method(py::overload_cast<const WeightedEdgeList&>(&W::add_edges)))
-        .def("build_from_adj_list", method(py::overload_cast<const WeightedLists&>(&W::build_from_adj_list)))
-        .def("build_from_adj_matrix", method(py::overload_cast<const WeightMatrix&>(&W::build_from_adj_matrix)))
+        .def("build_from_adj_list",
+             method(py::overload_cast<const WeightedLists&>(&W::build_from_adj_list)))
+        .def("build_from_adj_matrix",
+             method(py::overload_cast<const WeightMatrix&>(&W::build_from_adj_matrix)))
         .def("get_adj", method(&W::get_adj))
         .def("print_graph", method(&W::print_graph));
 }

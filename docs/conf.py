@@ -61,7 +61,13 @@ _NATIVE_TYPES = [
 
 
 def tidy_native_signature(
-    app: Sphinx, what: str, name: str, obj: Any, options: Any, signature: str | None, annotation: str | None
+    app: Sphinx,
+    what: str,
+    name: str,
+    obj: Any,
+    options: Any,
+    signature: str | None,
+    annotation: str | None,
 ) -> tuple[str | None, str | None] | None:
     """Shorten the signatures pybind11 writes into the native functions' docstrings."""
     if getattr(obj, "__module__", None) != "_veltrix" or signature is None:
@@ -75,7 +81,9 @@ def tidy_native_signature(
 def _public_names(path: Path) -> list[str]:
     """The ``__all__`` of a module file, read without importing it (veltrix.spark needs pyspark)."""
     for node in ast.parse(path.read_text()).body:
-        if isinstance(node, ast.Assign) and any(getattr(t, "id", None) == "__all__" for t in node.targets):
+        if isinstance(node, ast.Assign) and any(
+            getattr(t, "id", None) == "__all__" for t in node.targets
+        ):
             return list(ast.literal_eval(node.value))
     raise ValueError(f"{path} has no __all__")
 
@@ -85,7 +93,9 @@ def _expected_entries() -> list[str]:
 
     package = Path(veltrix.__file__).parent
     expected = [f"veltrix.{name}" for name in veltrix.__all__]
-    expected += [f"veltrix.spark.{name}" for name in _public_names(package / "spark" / "__init__.py")]
+    expected += [
+        f"veltrix.spark.{name}" for name in _public_names(package / "spark" / "__init__.py")
+    ]
     expected += [f"veltrix.generators.{name}" for name in _public_names(package / "generators.py")]
     for cls in (veltrix.Graph, veltrix.WeightedGraph, veltrix.CSRGraph):
         expected += [f"veltrix.{cls.__name__}.{m}" for m in vars(cls) if not m.startswith("_")]

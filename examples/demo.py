@@ -39,14 +39,18 @@ def small_graphs():
     weighted = vx.WeightedGraph(4)
     weighted.add_edges([(0, 1, 2.5), (1, 2, 1.0), (2, 0, 0.5), (2, 3, 4.0)])
     show(weighted)
-    print(f"hardware_threads() = {vx.hardware_threads()}, get_thread_count(-1) = {vx.get_thread_count(-1)}, "
-          f"chunk_size(2**{SCALE}, {vx.get_thread_count(-1)}) = {vx.chunk_size(1 << SCALE, vx.get_thread_count(-1))}")
+    print(
+        f"hardware_threads() = {vx.hardware_threads()}, get_thread_count(-1) = {vx.get_thread_count(-1)}, "
+        f"chunk_size(2**{SCALE}, {vx.get_thread_count(-1)}) = {vx.chunk_size(1 << SCALE, vx.get_thread_count(-1))}"
+    )
 
 
 def main():
     small_graphs()
     n = 1 << SCALE
-    print(f"\nGenerating an undirected scale-{SCALE} graph ({n} vertices, {EDGE_FACTOR * n} edges)...")
+    print(
+        f"\nGenerating an undirected scale-{SCALE} graph ({n} vertices, {EDGE_FACTOR * n} edges)..."
+    )
     src, dst = rmat_edges(SCALE, EDGE_FACTOR)
     graph = vx.Graph(n, list(zip(src.tolist(), dst.tolist())))
     weighted = weighted_graph(n, src, dst)
@@ -65,9 +69,15 @@ def main():
     finite = [d for d in distances if d < 1e18]
     print("\nResults:")
     print(f"  components: {components} (isolated vertices included)")
-    print(f"  highest PageRank: {', '.join(f'{v} ({scores[v]:.5f})' for v in top)}; score sum {sum(scores):.6f}")
-    print(f"  gathering and scattering PageRank differ by at most {max(abs(a - b) for a, b in zip(scores, scattered)):.2e}")
-    print(f"  BFS from 0: {sum(1 for h in hops if h >= 0)} vertices reached, farthest {max(hops)} hops")
+    print(
+        f"  highest PageRank: {', '.join(f'{v} ({scores[v]:.5f})' for v in top)}; score sum {sum(scores):.6f}"
+    )
+    print(
+        f"  gathering and scattering PageRank differ by at most {max(abs(a - b) for a, b in zip(scores, scattered)):.2e}"
+    )
+    print(
+        f"  BFS from 0: {sum(1 for h in hops if h >= 0)} vertices reached, farthest {max(hops)} hops"
+    )
     print(f"  DFS from 0: {sum(reached)} vertices reached")
     print(f"  shortest distances from 0: {len(finite)} reached, largest {max(finite):g}")
     print(f"  triangles: {triangles}")

@@ -44,9 +44,11 @@ def main() -> None:
     distances = timed("parallel_dijkstra", lambda: vx.parallel_dijkstra(weighted, 0))
     triangles = timed("triangle_count_parallel", lambda: vx.triangle_count_parallel(graph))
 
-    print(f"\n{len(set(labels)):,} components; vertex 0 reaches {sum(reached):,} vertices in at most "
-          f"{max(hops):,} hops; farthest weighted distance {max(d for d in distances if d < 1e18):.2f}; "
-          f"{triangles:,} triangles; top PageRank score {max(scores):.3g}")
+    print(
+        f"\n{len(set(labels)):,} components; vertex 0 reaches {sum(reached):,} vertices in at most "
+        f"{max(hops):,} hops; farthest weighted distance {max(d for d in distances if d < 1e18):.2f}; "
+        f"{triangles:,} triangles; top PageRank score {max(scores):.3g}"
+    )
 
 
 if __name__ == "__main__":

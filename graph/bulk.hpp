@@ -27,7 +27,8 @@ std::size_t leading_valid_edges(const Edges& edges, int n) {
 // The entries that the first `count` edges add to each of n lists: one to u's list, and one to
 // v's list unless the graph is directed (an undirected self-loop adds two to the same list).
 template <class Edges>
-std::vector<std::size_t> entries_per_list(const Edges& edges, std::size_t count, int n, bool directed) {
+std::vector<std::size_t> entries_per_list(const Edges& edges, std::size_t count, int n,
+                                          bool directed) {
     std::vector<std::size_t> entries(static_cast<std::size_t>(n));
     for (std::size_t i = 0; i < count; ++i) {
         ++entries[static_cast<std::size_t>(std::get<0>(edges[i]))];
@@ -58,9 +59,10 @@ void open_entries(std::vector<std::vector<Entry>>& lists, const std::vector<std:
 
 // Points each list's cursor at the first of its `extra` newly opened entries.
 template <class Entry>
-void point_at_new_entries(std::vector<std::vector<Entry>>& lists, const std::vector<std::size_t>& extra,
-                          std::vector<Entry*>& cursor) {
-    for (std::size_t u = 0; u < lists.size(); ++u) cursor[u] = lists[u].data() + (lists[u].size() - extra[u]);
+void point_at_new_entries(std::vector<std::vector<Entry>>& lists,
+                          const std::vector<std::size_t>& extra, std::vector<Entry*>& cursor) {
+    for (std::size_t u = 0; u < lists.size(); ++u)
+        cursor[u] = lists[u].data() + (lists[u].size() - extra[u]);
 }
 
 }  // namespace veltrix

@@ -42,15 +42,19 @@ using Count = std::uint32_t;
 int part_count(std::int64_t arcs, int vertices, int team_size) {
     const std::int64_t graph_bytes = 4 * arcs + 8 * (static_cast<std::int64_t>(vertices) + 1);
     const std::int64_t budget = std::max<std::int64_t>(graph_bytes / 10, std::int64_t{64} << 20);
-    const std::int64_t affordable = budget / std::max<std::int64_t>(4 * static_cast<std::int64_t>(vertices), 1);
+    const std::int64_t affordable =
+        budget / std::max<std::int64_t>(4 * static_cast<std::int64_t>(vertices), 1);
     return static_cast<int>(std::clamp<std::int64_t>(affordable, 1, team_size));
 }
 
-std::uint64_t pair_key(std::uint32_t a, std::uint32_t b) { return (static_cast<std::uint64_t>(a) << 32) | b; }
+std::uint64_t pair_key(std::uint32_t a, std::uint32_t b) {
+    return (static_cast<std::uint64_t>(a) << 32) | b;
+}
 
 template <class Id>
 bool is_vertex(Id id, int n) {
-    return static_cast<std::uint64_t>(static_cast<std::int64_t>(id)) < static_cast<std::uint64_t>(n);
+    return static_cast<std::uint64_t>(static_cast<std::int64_t>(id)) <
+           static_cast<std::uint64_t>(n);
 }
 
 // offsets[v + 1] holds v's list length on entry and the end of v's list on return; offsets[0] = 0.
@@ -91,7 +95,8 @@ void simplify_lists(CsrGraph& graph, Team& team) {
             double* const weight = graph.weights.data() + graph.offsets[v];
             auto& entries = scratch[worker];
             entries.clear();
-            for (std::ptrdiff_t k = 0; k < end - begin; ++k) entries.emplace_back(begin[k], weight[k]);
+            for (std::ptrdiff_t k = 0; k < end - begin; ++k)
+                entries.emplace_back(begin[k], weight[k]);
             std::sort(entries.begin(), entries.end(), lighter);
             std::int64_t length = 0;
             for (std::size_t k = 0; k < entries.size(); ++k) {
@@ -109,7 +114,8 @@ void simplify_lists(CsrGraph& graph, Team& team) {
         const std::int64_t from = graph.offsets[v], to = kept[v], length = kept[v + 1] - kept[v];
         std::memmove(graph.targets.data() + to, graph.targets.data() + from, sizeof(int) * length);
         if (graph.weighted)
-            std::memmove(graph.weights.data() + to, graph.weights.data() + from, sizeof(double) * length);
+            std::memmove(graph.weights.data() + to, graph.weights.data() + from,
+                         sizeof(double) * length);
     }
     graph.offsets = std::move(kept);
     graph.targets.shrink(static_cast<std::size_t>(graph.offsets[n]));
@@ -122,10 +128,17 @@ void simplify_lists(CsrGraph& graph, Team& team) {
 template <class Id>
 class Batch {
 public:
-    Batch(const Id* src, const Id* dst, const double* weights, std::int64_t count, std::int64_t first, int n,
-          bool directed, bool simplify, int team_size)
-        : src_(src), dst_(dst), weights_(weights), count_(count), first_(first), n_(n), directed_(directed),
-          simplify_(simplify), parts_(part_count(directed ? count : 2 * count, n, team_size)),
+    Batch(const Id* src, const Id* dst, const double* weights, std::int64_t count,
+          std::int64_t first, int n, bool directed, bool simplify, int team_size)
+        : src_(src),
+          dst_(dst),
+          weights_(weights),
+          count_(count),
+          first_(first),
+          n_(n),
+          directed_(directed),
+          simplify_(simplify),
+          parts_(part_count(directed ? count : 2 * count, n, team_size)),
           counts_(static_cast<std::size_t>(parts_) * n) {}
 
     // Every part counts the entries it adds to each list. Returns the hash of the edges read.
@@ -133,13 +146,16 @@ public:
         return each_part(team, [&](int p, std::uint64_t& hash, int worker) {
             Count* const own = counts(p);
             std::fill(own, own + n_, Count{0});
-            each_edge(p, worker, hash, team, [&](int u, int v, std::int64_t) {
-                ++own[u];
-                if (!directed_) ++own[v];
-            }, [&](int u, int v, int) {
-                __builtin_prefetch(own + u, 1);
-                if (!directed_) __builtin_prefetch(own + v, 1);
-            });
+            each_edge(
+                p, worker, hash, team,
+                [&](int u, int v, std::int64_t) {
+                    ++own[u];
+                    if (!directed_) ++own[v];
+                },
+                [&](int u, int v, int) {
+                    __builtin_prefetch(own + u, 1);
+                    if (!directed_) __builtin_prefetch(own + v, 1);
+                });
         });
     }
 
@@ -151,12 +167,14 @@ public:
         team.for_chunks(0, n_, kVertexGrain, [&](int first, int last, int) {
             for (int v = first; v < last; ++v) {
                 std::uint64_t placed = 0;
-                for (int p = 0; p < parts_; ++p) placed += std::exchange(counts(p)[v], static_cast<Count>(placed));
+                for (int p = 0; p < parts_; ++p)
+                    placed += std::exchange(counts(p)[v], static_cast<Count>(placed));
                 if (placed > std::numeric_limits<Count>::max()) raise_flag(too_long);
                 if (totals != nullptr) totals[v] += static_cast<std::int64_t>(placed);
             }
         });
-        if (too_long.load()) throw std::length_error("a vertex would have 2^32 or more list entries");
+        if (too_long.load())
+            throw std::length_error("a vertex would have 2^32 or more list entries");
     }
 
     // Every part writes its entries, list v's from start[v] on, never past the list's end.
@@ -177,16 +195,21 @@ public:
                     __builtin_prefetch(place + u, 1);
                     __builtin_prefetch(graph.offsets.data() + u);
                 } else {
-                    __builtin_prefetch(graph.targets.data() + std::min(start[u] + place[u], graph.offsets[u + 1]), 1);
+                    __builtin_prefetch(
+                        graph.targets.data() + std::min(start[u] + place[u], graph.offsets[u + 1]),
+                        1);
                 }
             };
-            each_edge(p, worker, hash, team, [&](int u, int v, std::int64_t i) {
-                append(u, v, i);
-                if (!directed_) append(v, u, i);
-            }, [&](int u, int v, int distance) {
-                ask(u, distance);
-                if (!directed_) ask(v, distance);
-            });
+            each_edge(
+                p, worker, hash, team,
+                [&](int u, int v, std::int64_t i) {
+                    append(u, v, i);
+                    if (!directed_) append(v, u, i);
+                },
+                [&](int u, int v, int distance) {
+                    ask(u, distance);
+                    if (!directed_) ask(v, distance);
+                });
         });
     }
 
@@ -194,7 +217,8 @@ public:
     std::int64_t entries(int v) { return counts(parts_ - 1)[v]; }
 
     void require_vertices() const {
-        if (out_of_range_.load()) throw std::out_of_range("an edge names a vertex outside the graph");
+        if (out_of_range_.load())
+            throw std::out_of_range("an edge names a vertex outside the graph");
     }
     bool changed() const { return changed_.load(); }
 
@@ -224,8 +248,10 @@ private:
             for (std::int64_t i = block; i < end; ++i) {
                 if (n_ > kCachedVertices)
                     for (const int distance : {16, 8})
-                        if (i + distance < last && is_vertex(src_[i + distance], n_) && is_vertex(dst_[i + distance], n_))
-                            ahead(static_cast<int>(src_[i + distance]), static_cast<int>(dst_[i + distance]), distance);
+                        if (i + distance < last && is_vertex(src_[i + distance], n_) &&
+                            is_vertex(dst_[i + distance], n_))
+                            ahead(static_cast<int>(src_[i + distance]),
+                                  static_cast<int>(dst_[i + distance]), distance);
                 const Id u = src_[i], v = dst_[i];
                 if (!is_vertex(u, n_) || !is_vertex(v, n_)) return raise_flag(out_of_range_);
                 sum += mix(pair_key(static_cast<std::uint32_t>(u), static_cast<std::uint32_t>(v)) ^
@@ -255,42 +281,55 @@ private:
 }  // namespace
 
 template <class Id>
-CsrGraph csr_from_edges(const Id* src, const Id* dst, const double* weights, std::int64_t count, int vertices,
-                        bool directed, bool simplify, Team& team) {
+CsrGraph csr_from_edges(const Id* src, const Id* dst, const double* weights, std::int64_t count,
+                        int vertices, bool directed, bool simplify, Team& team) {
     Batch<Id> batch(src, dst, weights, count, 0, vertices, directed, simplify, team.size());
     const std::uint64_t read = batch.count(team);
-    CsrGraph graph{vertices, directed, weights != nullptr, !directed,
-                   Buffer<std::int64_t>(static_cast<std::size_t>(vertices) + 1), {}, {}};
+    CsrGraph graph{vertices,
+                   directed,
+                   weights != nullptr,
+                   !directed,
+                   Buffer<std::int64_t>(static_cast<std::size_t>(vertices) + 1),
+                   {},
+                   {}};
     std::fill(graph.offsets.begin(), graph.offsets.end(), 0);
     batch.number_places(graph.offsets.data() + 1, team);
     sum_lengths(graph.offsets, vertices, team);
     graph.targets = Buffer<int>(static_cast<std::size_t>(graph.offsets[vertices]));
-    if (graph.weighted) graph.weights = Buffer<double>(static_cast<std::size_t>(graph.offsets[vertices]));
+    if (graph.weighted)
+        graph.weights = Buffer<double>(static_cast<std::size_t>(graph.offsets[vertices]));
     if (batch.place(graph, graph.offsets.data(), team) != read || batch.changed()) throw_changed();
     if (simplify) simplify_lists(graph, team);
     return graph;
 }
 
-template CsrGraph csr_from_edges(const std::int32_t*, const std::int32_t*, const double*, std::int64_t, int, bool,
-                                 bool, Team&);
-template CsrGraph csr_from_edges(const std::int64_t*, const std::int64_t*, const double*, std::int64_t, int, bool,
-                                 bool, Team&);
-template CsrGraph csr_from_edges(const std::uint32_t*, const std::uint32_t*, const double*, std::int64_t, int, bool,
-                                 bool, Team&);
-template CsrGraph csr_from_edges(const std::uint64_t*, const std::uint64_t*, const double*, std::int64_t, int, bool,
-                                 bool, Team&);
+template CsrGraph csr_from_edges(const std::int32_t*, const std::int32_t*, const double*,
+                                 std::int64_t, int, bool, bool, Team&);
+template CsrGraph csr_from_edges(const std::int64_t*, const std::int64_t*, const double*,
+                                 std::int64_t, int, bool, bool, Team&);
+template CsrGraph csr_from_edges(const std::uint32_t*, const std::uint32_t*, const double*,
+                                 std::int64_t, int, bool, bool, Team&);
+template CsrGraph csr_from_edges(const std::uint64_t*, const std::uint64_t*, const double*,
+                                 std::int64_t, int, bool, bool, Team&);
 
 CsrBuilder::CsrBuilder(int vertices, bool directed, bool weighted, bool simplify)
-    : graph_{vertices, directed, weighted, !directed, Buffer<std::int64_t>(static_cast<std::size_t>(vertices) + 1),
-             {}, {}},
+    : graph_{vertices,
+             directed,
+             weighted,
+             !directed,
+             Buffer<std::int64_t>(static_cast<std::size_t>(vertices) + 1),
+             {},
+             {}},
       simplify_(simplify) {
     std::fill(graph_.offsets.begin(), graph_.offsets.end(), 0);
 }
 
 template <class Id>
 void CsrBuilder::count(const Id* src, const Id* dst, std::int64_t count, Team& team) {
-    if (allocated_) throw std::logic_error("every batch must be counted before the first is placed");
-    Batch<Id> batch(src, dst, nullptr, count, counted_edges_, graph_.vertices, graph_.directed, simplify_, team.size());
+    if (allocated_)
+        throw std::logic_error("every batch must be counted before the first is placed");
+    Batch<Id> batch(src, dst, nullptr, count, counted_edges_, graph_.vertices, graph_.directed,
+                    simplify_, team.size());
     counted_hash_ += batch.count(team);
     batch.number_places(graph_.offsets.data() + 1, team);
     counted_edges_ += count;
@@ -300,17 +339,21 @@ void CsrBuilder::allocate(Team& team) {
     const int n = graph_.vertices;
     sum_lengths(graph_.offsets, n, team);
     graph_.targets = Buffer<int>(static_cast<std::size_t>(graph_.offsets[n]));
-    if (graph_.weighted) graph_.weights = Buffer<double>(static_cast<std::size_t>(graph_.offsets[n]));
+    if (graph_.weighted)
+        graph_.weights = Buffer<double>(static_cast<std::size_t>(graph_.offsets[n]));
     next_ = Buffer<std::int64_t>(static_cast<std::size_t>(n));
     team.for_each(0, n, [&](int v) { next_[v] = graph_.offsets[v]; });
     allocated_ = true;
 }
 
 template <class Id>
-void CsrBuilder::place(const Id* src, const Id* dst, const double* weights, std::int64_t count, Team& team) {
+void CsrBuilder::place(const Id* src, const Id* dst, const double* weights, std::int64_t count,
+                       Team& team) {
     if (!allocated_) allocate(team);
-    if ((weights != nullptr) != graph_.weighted) throw std::invalid_argument("every batch must carry weights, or none");
-    Batch<Id> batch(src, dst, weights, count, placed_edges_, graph_.vertices, graph_.directed, simplify_, team.size());
+    if ((weights != nullptr) != graph_.weighted)
+        throw std::invalid_argument("every batch must carry weights, or none");
+    Batch<Id> batch(src, dst, weights, count, placed_edges_, graph_.vertices, graph_.directed,
+                    simplify_, team.size());
     const std::uint64_t read = batch.count(team);
     batch.number_places(nullptr, team);
     if (batch.place(graph_, next_.data(), team) != read || batch.changed()) throw_changed();
@@ -331,8 +374,8 @@ CsrGraph CsrBuilder::finish(Team& team) {
     return std::move(graph_);
 }
 
-#define VELTRIX_BATCH_IDS(Id)                                                                        \
-    template void CsrBuilder::count(const Id*, const Id*, std::int64_t, Team&);                      \
+#define VELTRIX_BATCH_IDS(Id) \
+    template void CsrBuilder::count(const Id*, const Id*, std::int64_t, Team&); \
     template void CsrBuilder::place(const Id*, const Id*, const double*, std::int64_t, Team&);
 VELTRIX_BATCH_IDS(std::int32_t)
 VELTRIX_BATCH_IDS(std::int64_t)
@@ -342,9 +385,15 @@ VELTRIX_BATCH_IDS(std::uint64_t)
 
 CsrGraph csr_from_lists(const ListsView& lists, bool directed, Team& team) {
     const int n = lists.vertices();
-    CsrGraph graph{n, directed, lists.is_weighted(), lists.is_mirrored(),
-                   Buffer<std::int64_t>(static_cast<std::size_t>(n) + 1), {}, {}};
-    team.for_each(0, n, [&](int v) { graph.offsets[v + 1] = static_cast<std::int64_t>(lists.degree(v)); });
+    CsrGraph graph{n,
+                   directed,
+                   lists.is_weighted(),
+                   lists.is_mirrored(),
+                   Buffer<std::int64_t>(static_cast<std::size_t>(n) + 1),
+                   {},
+                   {}};
+    team.for_each(
+        0, n, [&](int v) { graph.offsets[v + 1] = static_cast<std::int64_t>(lists.degree(v)); });
     sum_lengths(graph.offsets, n, team);
     graph.targets = Buffer<int>(static_cast<std::size_t>(graph.offsets[n]));
     if (graph.weighted) graph.weights = Buffer<double>(static_cast<std::size_t>(graph.offsets[n]));
@@ -358,8 +407,8 @@ CsrGraph csr_from_lists(const ListsView& lists, bool directed, Team& team) {
     return graph;
 }
 
-std::string csr_problem(int vertices, const std::int64_t* offsets, const int* targets, std::int64_t entries,
-                        bool mirrored, Team& team) {
+std::string csr_problem(int vertices, const std::int64_t* offsets, const int* targets,
+                        std::int64_t entries, bool mirrored, Team& team) {
     const int n = vertices;
     if (offsets[0] != 0) return "the offsets start at " + std::to_string(offsets[0]) + ", not 0";
     int falls = n;
@@ -369,8 +418,8 @@ std::string csr_problem(int vertices, const std::int64_t* offsets, const int* ta
     });
     if (falls < n) return "the offsets decrease after vertex " + std::to_string(falls);
     if (offsets[n] != entries)
-        return "the offsets end at " + std::to_string(offsets[n]) + " but there are " + std::to_string(entries) +
-               " targets";
+        return "the offsets end at " + std::to_string(offsets[n]) + " but there are " +
+               std::to_string(entries) + " targets";
 
     std::int64_t stray = entries;
     std::vector<std::uint64_t> forward(team.size(), 0), backward(team.size(), 0);
@@ -388,8 +437,8 @@ std::string csr_problem(int vertices, const std::int64_t* offsets, const int* ta
     });
     if (stray < entries) {
         const std::int64_t k = stray;
-        return "targets[" + std::to_string(k) + "] = " + std::to_string(targets[k]) + " is not a vertex of a " +
-               std::to_string(n) + "-vertex graph";
+        return "targets[" + std::to_string(k) + "] = " + std::to_string(targets[k]) +
+               " is not a vertex of a " + std::to_string(n) + "-vertex graph";
     }
     std::uint64_t there = 0, back = 0;
     for (int w = 0; w < team.size(); ++w) there += forward[w], back += backward[w];

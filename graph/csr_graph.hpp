@@ -25,7 +25,8 @@ struct CsrGraph {
     Buffer<double> weights;        // empty when unweighted
 
     CsrView view() const {
-        return {vertices, offsets.data(), targets.data(), weighted ? weights.data() : nullptr, mirrored};
+        return {vertices, offsets.data(), targets.data(), weighted ? weights.data() : nullptr,
+                mirrored};
     }
 };
 
@@ -35,8 +36,8 @@ struct CsrGraph {
 // most). Throws std::out_of_range when an id is not a vertex, and std::runtime_error when the
 // arrays change while they are read. Compiled for int32, int64, uint32 and uint64 ids.
 template <class Id>
-CsrGraph csr_from_edges(const Id* src, const Id* dst, const double* weights, std::int64_t count, int vertices,
-                        bool directed, bool simplify, Team& team);
+CsrGraph csr_from_edges(const Id* src, const Id* dst, const double* weights, std::int64_t count,
+                        int vertices, bool directed, bool simplify, Team& team);
 
 // Builds a graph from edges that arrive in batches, so the whole edge list need not be in memory
 // at once: every batch is counted first, then every batch is placed, in the same order and with
@@ -55,8 +56,8 @@ public:
 private:
     void allocate(Team& team);
 
-    CsrGraph graph_;              // offsets[v + 1] sums list v's length while batches are counted
-    Buffer<std::int64_t> next_;   // where list v's next entry goes, while batches are placed
+    CsrGraph graph_;  // offsets[v + 1] sums list v's length while batches are counted
+    Buffer<std::int64_t> next_;  // where list v's next entry goes, while batches are placed
     std::uint64_t counted_hash_ = 0, placed_hash_ = 0;
     std::int64_t counted_edges_ = 0, placed_edges_ = 0;
     bool simplify_;
@@ -70,7 +71,7 @@ CsrGraph csr_from_lists(const ListsView& graph, bool directed, Team& team);
 // offsets from 0, never decreasing, ending at `entries`; every target a vertex; and, where they
 // are said to be `mirrored`, lists that mirror each other (checked by a hash of every entry against the
 // hash of its reverse, so a damaged file is caught, not proven whole).
-std::string csr_problem(int vertices, const std::int64_t* offsets, const int* targets, std::int64_t entries,
-                        bool mirrored, Team& team);
+std::string csr_problem(int vertices, const std::int64_t* offsets, const int* targets,
+                        std::int64_t entries, bool mirrored, Team& team);
 
 }  // namespace veltrix

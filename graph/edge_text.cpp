@@ -21,11 +21,14 @@ struct Table {
 };
 
 // The bytes Python's str.split() and numpy's reader treat as whitespace, line ends aside.
-bool is_space(unsigned char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || (c >= 0x1c && c <= 0x1f); }
+bool is_space(unsigned char c) {
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || (c >= 0x1c && c <= 0x1f);
+}
 
 Table make_table(const EdgeTextFormat& format) {
     Table table{};
-    for (int c = 0; c < 256; ++c) table.kind[c] = is_space(static_cast<unsigned char>(c)) ? kSpace : kOther;
+    for (int c = 0; c < 256; ++c)
+        table.kind[c] = is_space(static_cast<unsigned char>(c)) ? kSpace : kOther;
     for (const char c : format.comments) table.kind[static_cast<unsigned char>(c)] = kComment;
     const auto delimiter = static_cast<unsigned char>(format.delimiter);
     table.delimited = delimiter != 0;
@@ -69,7 +72,8 @@ double out_of_range(const char* first, const char* last) {
         const bool down = *first == '-';
         if (*first == '-' || *first == '+') ++first;
         long long exponent = 0;
-        for (; first < last && exponent < 1'000'000'000; ++first) exponent = exponent * 10 + (*first - '0');
+        for (; first < last && exponent < 1'000'000'000; ++first)
+            exponent = exponent * 10 + (*first - '0');
         position += down ? -exponent : exponent;
     }
     const double magnitude = position > 0 ? std::numeric_limits<double>::infinity() : 0.0;
@@ -86,8 +90,10 @@ bool parse_double(const char* first, const char* last, double& value) {
     if (std::memchr(digits, '(', static_cast<std::size_t>(last - digits)) != nullptr) return false;
     const auto [end, ec] = std::from_chars(digits, last, value);
     if (end != last || digits == last) return false;
-    if (ec == std::errc::result_out_of_range) value = out_of_range(first, last);
-    else if (ec != std::errc()) return false;
+    if (ec == std::errc::result_out_of_range)
+        value = out_of_range(first, last);
+    else if (ec != std::errc())
+        return false;
     return true;
 }
 
@@ -95,11 +101,18 @@ bool parse_double(const char* first, const char* last, double& value) {
 // line end byte without testing for the range's end. `origin` is the offset of `begin` in the block.
 class Parser {
 public:
-    Parser(const Table& table, const char* begin, const char* end, std::int64_t origin, bool weighted)
-        : table_(table), begin_(begin), p_(begin), end_(end), origin_(origin), weighted_(weighted) {}
+    Parser(const Table& table, const char* begin, const char* end, std::int64_t origin,
+           bool weighted)
+        : table_(table),
+          begin_(begin),
+          p_(begin),
+          end_(end),
+          origin_(origin),
+          weighted_(weighted) {}
 
     void run(Piece& out) {
-        const std::int64_t bound = (end_ - p_) / 4 + 1;  // an edge line takes at least 4 bytes: "1 2\n"
+        const std::int64_t bound =
+            (end_ - p_) / 4 + 1;  // an edge line takes at least 4 bytes: "1 2\n"
         out.src.reset(new std::int32_t[static_cast<std::size_t>(bound)]);
         out.dst.reset(new std::int32_t[static_cast<std::size_t>(bound)]);
         if (weighted_) out.weights.reset(new double[static_cast<std::size_t>(bound)]);
@@ -134,7 +147,9 @@ private:
 
     bool blank() const {
         const char* p = line_begin_;
-        for (Kind k = kind(p); k == kSpace || (table_.blank_delimiter && k == kDelimiter); k = kind(p)) ++p;
+        for (Kind k = kind(p); k == kSpace || (table_.blank_delimiter && k == kDelimiter);
+             k = kind(p))
+            ++p;
         return kind(p) == kEnd || kind(p) == kComment;
     }
 
@@ -182,15 +197,20 @@ private:
         if (*p == '-' || *p == '+') ++p;
         const char* digits = p;
         std::uint64_t magnitude = 0;
-        for (unsigned d; (d = static_cast<unsigned char>(*p) - '0') < 10u; ++p) magnitude = magnitude * 10 + d;
+        for (unsigned d; (d = static_cast<unsigned char>(*p) - '0') < 10u; ++p)
+            magnitude = magnitude * 10 + d;
         const char* after = table_.delimited ? skip_spaces(p) : p;
-        if (p == digits || !field_ends(after)) return refuse(out, EdgeTextProblem::not_integer, field);
+        if (p == digits || !field_ends(after))
+            return refuse(out, EdgeTextProblem::not_integer, field);
         // Up to 19 significant digits cannot wrap 64 bits; the range test then needs no check per digit.
         const char* significant = digits;
         while (*significant == '0') ++significant;
-        const std::uint64_t limit = negative ? std::uint64_t{1} << 63 : (std::uint64_t{1} << 63) - 1;
-        if (p - significant > 19 || magnitude > limit) return refuse(out, EdgeTextProblem::beyond_64_bits, field);
-        value = negative ? static_cast<std::int64_t>(0 - magnitude) : static_cast<std::int64_t>(magnitude);
+        const std::uint64_t limit =
+            negative ? std::uint64_t{1} << 63 : (std::uint64_t{1} << 63) - 1;
+        if (p - significant > 19 || magnitude > limit)
+            return refuse(out, EdgeTextProblem::beyond_64_bits, field);
+        value = negative ? static_cast<std::int64_t>(0 - magnitude)
+                         : static_cast<std::int64_t>(magnitude);
         p_ = p;
         return true;
     }
@@ -200,14 +220,16 @@ private:
         const char* last = field;
         while (!field_ends(last)) ++last;
         while (last > field && kind(last - 1) == kSpace) --last;
-        if (!parse_double(field, last, value)) return refuse(out, EdgeTextProblem::not_number, field);
+        if (!parse_double(field, last, value))
+            return refuse(out, EdgeTextProblem::not_number, field);
         p_ = last;
         return true;
     }
 
     bool in_range(Piece& out, std::int64_t value, const char* field) {
         if (value >= 0 && value < kEdgeTextIdLimit) return true;
-        refuse(out, value < 0 ? EdgeTextProblem::negative_id : EdgeTextProblem::id_beyond_32_bits, field);
+        refuse(out, value < 0 ? EdgeTextProblem::negative_id : EdgeTextProblem::id_beyond_32_bits,
+               field);
         out.error.value = value;
         return false;
     }
@@ -257,8 +279,10 @@ std::int64_t next_line(const char* text, std::int64_t size, std::int64_t at) {
 }
 
 template <class T>
-void append(std::vector<T>& whole, std::int64_t at, const std::unique_ptr<T[]>& piece, std::int64_t count) {
-    if (count > 0) std::memcpy(whole.data() + at, piece.get(), static_cast<std::size_t>(count) * sizeof(T));
+void append(std::vector<T>& whole, std::int64_t at, const std::unique_ptr<T[]>& piece,
+            std::int64_t count) {
+    if (count > 0)
+        std::memcpy(whole.data() + at, piece.get(), static_cast<std::size_t>(count) * sizeof(T));
 }
 
 }  // namespace
@@ -269,23 +293,27 @@ int edge_text_pieces(std::int64_t size, int workers, const EdgeTextFormat& forma
     return static_cast<int>(std::clamp<std::int64_t>(worth, 1, std::int64_t{4} * workers));
 }
 
-EdgeBlock parse_edge_text(const char* text, std::int64_t size, const EdgeTextFormat& format, Team& team) {
+EdgeBlock parse_edge_text(const char* text, std::int64_t size, const EdgeTextFormat& format,
+                          Team& team) {
     const Table table = make_table(format);
     // A last line without line end is parsed from a copy that has one, so that every piece ends
     // with a line end.
     std::int64_t ended = size;
     while (ended > 0 && text[ended - 1] != '\n' && text[ended - 1] != '\r') --ended;
-    const std::string tail = ended < size ? std::string(text + ended, text + size) + '\n' : std::string();
+    const std::string tail =
+        ended < size ? std::string(text + ended, text + size) + '\n' : std::string();
 
     const int pieces = edge_text_pieces(ended, team.size(), format);
     std::vector<std::int64_t> cut(static_cast<std::size_t>(pieces) + 1, ended);
     cut[0] = 0;
-    for (int i = 1; i < pieces; ++i) cut[i] = std::max(cut[i - 1], next_line(text, ended, ended / pieces * i));
+    for (int i = 1; i < pieces; ++i)
+        cut[i] = std::max(cut[i - 1], next_line(text, ended, ended / pieces * i));
     std::vector<Piece> parsed(static_cast<std::size_t>(pieces) + 1);
     team.run(pieces, [&](int i, int) {
         Parser(table, text + cut[i], text + cut[i + 1], cut[i], format.weighted).run(parsed[i]);
     });
-    Parser(table, tail.data(), tail.data() + tail.size(), ended, format.weighted).run(parsed[pieces]);
+    Parser(table, tail.data(), tail.data() + tail.size(), ended, format.weighted)
+        .run(parsed[pieces]);
 
     EdgeBlock block;
     std::vector<std::int64_t> first(parsed.size() + 1, 0);

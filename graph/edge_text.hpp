@@ -46,20 +46,21 @@ struct EdgeTextError {
     std::int64_t line = 0;  // 1-based within the block
     std::int64_t line_begin = 0, line_end = 0;    // the line without its line end
     std::int64_t field_begin = 0, field_end = 0;  // the offending field, without surrounding blanks
-    std::int64_t value = 0;                        // the id, for the two range problems
+    std::int64_t value = 0;  // the id, for the two range problems
 };
 
 struct EdgeBlock {
     std::vector<std::int32_t> src, dst;
     std::vector<double> weights;  // empty unless the format is weighted
-    std::int64_t lines = 0;       // lines in the block, a last one without line end included
-    EdgeTextError error;          // when set, the arrays are empty
+    std::int64_t lines = 0;  // lines in the block, a last one without line end included
+    EdgeTextError error;  // when set, the arrays are empty
 };
 
 // The largest id plus one must be a vertex count, so ids stop one short of the int32 maximum.
 constexpr std::int64_t kEdgeTextIdLimit = 2147483647;
 
-EdgeBlock parse_edge_text(const char* text, std::int64_t size, const EdgeTextFormat& format, Team& team);
+EdgeBlock parse_edge_text(const char* text, std::int64_t size, const EdgeTextFormat& format,
+                          Team& team);
 
 // How many tasks a block of `size` bytes is worth for `workers` workers: several per worker, so
 // that an uneven piece does not hold the others back, but none shorter than piece_bytes.

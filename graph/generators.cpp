@@ -32,9 +32,13 @@ constexpr std::uint64_t kWeightStream = 3;
 constexpr std::int64_t kBlock = 1 << 16;
 constexpr std::int64_t kMaxTasks = std::int64_t{1} << 30;
 
-inline std::uint64_t stream_key(std::uint64_t seed, std::uint64_t stream) { return mix(mix(seed) + stream * kGamma); }
+inline std::uint64_t stream_key(std::uint64_t seed, std::uint64_t stream) {
+    return mix(mix(seed) + stream * kGamma);
+}
 
-inline std::uint64_t word(std::uint64_t key, std::uint64_t position) { return mix(key + position * kGamma); }
+inline std::uint64_t word(std::uint64_t key, std::uint64_t position) {
+    return mix(key + position * kGamma);
+}
 
 // A uniform integer in [0, span), span >= 1, drawn at `position`.
 inline std::uint64_t below(std::uint64_t key, std::uint64_t position, std::uint64_t span) {
@@ -54,7 +58,8 @@ void in_blocks(std::int64_t count, int workers, Interrupt* interrupt, Fill&& fil
     if (count <= 0) return;
     const std::int64_t block = std::max(kBlock, (count + kMaxTasks - 1) / kMaxTasks);
     const std::int64_t tasks = (count + block - 1) / block;
-    Team team(static_cast<int>(std::clamp<std::int64_t>(tasks, 1, std::max(workers, 1))), interrupt);
+    Team team(static_cast<int>(std::clamp<std::int64_t>(tasks, 1, std::max(workers, 1))),
+              interrupt);
     team.run(static_cast<int>(tasks), [&](int t, int) {
         const std::int64_t begin = block * t;
         fill(begin, std::min(begin + block, count));
@@ -79,8 +84,8 @@ std::uint64_t threshold(double p) {
 
 }  // namespace
 
-void rmat_edges(int scale, RmatProbabilities p, std::uint64_t seed, std::int64_t first, std::int64_t count, int* src,
-                int* dst, int workers, Interrupt* interrupt) {
+void rmat_edges(int scale, RmatProbabilities p, std::uint64_t seed, std::int64_t first,
+                std::int64_t count, int* src, int* dst, int workers, Interrupt* interrupt) {
     const std::uint64_t key = stream_key(seed, kRmatStream);
     const std::uint64_t top_left = threshold(p.a);
     const std::uint64_t top = threshold(p.a + p.b);
@@ -94,7 +99,8 @@ void rmat_edges(int scale, RmatProbabilities p, std::uint64_t seed, std::int64_t
             // which costs far less than building the row and the column bit by bit.
             std::uint64_t quadrants = 0;
             const auto descend = [&](std::uint64_t u) {
-                quadrants = (quadrants << 2) + (u >= top_left) + (u >= top) + (u >= not_bottom_right);
+                quadrants =
+                    (quadrants << 2) + (u >= top_left) + (u >= top) + (u >= not_bottom_right);
             };
             for (int level = 0; level < scale; level += 2, position += kGamma) {
                 const std::uint64_t w = mix(position);
@@ -107,8 +113,8 @@ void rmat_edges(int scale, RmatProbabilities p, std::uint64_t seed, std::int64_t
     });
 }
 
-void uniform_edges(std::int64_t vertices, std::uint64_t seed, std::int64_t first, std::int64_t count, int* src,
-                   int* dst, int workers, Interrupt* interrupt) {
+void uniform_edges(std::int64_t vertices, std::uint64_t seed, std::int64_t first,
+                   std::int64_t count, int* src, int* dst, int workers, Interrupt* interrupt) {
     const std::uint64_t key = stream_key(seed, kUniformStream);
     const auto span = static_cast<std::uint64_t>(vertices);
     in_blocks(count, workers, interrupt, [&](std::int64_t begin, std::int64_t end) {
@@ -121,41 +127,45 @@ void uniform_edges(std::int64_t vertices, std::uint64_t seed, std::int64_t first
 }
 
 std::int64_t grid_edge_count(std::int64_t rows, std::int64_t columns) {
-    return rows * std::max<std::int64_t>(columns - 1, 0) + std::max<std::int64_t>(rows - 1, 0) * columns;
+    return rows * std::max<std::int64_t>(columns - 1, 0) +
+           std::max<std::int64_t>(rows - 1, 0) * columns;
 }
 
-void grid_edges(std::int64_t rows, std::int64_t columns, int* src, int* dst, int workers, Interrupt* interrupt) {
+void grid_edges(std::int64_t rows, std::int64_t columns, int* src, int* dst, int workers,
+                Interrupt* interrupt) {
     const std::int64_t width = std::max<std::int64_t>(columns - 1, 0);
     const std::int64_t rightward = rows * width;
-    in_blocks(grid_edge_count(rows, columns), workers, interrupt, [&](std::int64_t begin, std::int64_t end) {
-        std::int64_t i = begin;
-        if (i < rightward) {
-            // One division per block; the cell then steps along its row.
-            std::int64_t row = i / width;
-            std::int64_t column = i % width;
-            for (const std::int64_t stop = std::min(end, rightward); i < stop; ++i) {
-                const std::int64_t cell = row * columns + column;
-                src[i] = static_cast<int>(cell);
-                dst[i] = static_cast<int>(cell + 1);
-                if (++column == width) {
-                    column = 0;
-                    ++row;
-                }
-            }
-        }
-        // The downward edges leave the cells of every row but the last, in order.
-        for (; i < end; ++i) {
-            const std::int64_t cell = i - rightward;
-            src[i] = static_cast<int>(cell);
-            dst[i] = static_cast<int>(cell + columns);
-        }
-    });
+    in_blocks(grid_edge_count(rows, columns), workers, interrupt,
+              [&](std::int64_t begin, std::int64_t end) {
+                  std::int64_t i = begin;
+                  if (i < rightward) {
+                      // One division per block; the cell then steps along its row.
+                      std::int64_t row = i / width;
+                      std::int64_t column = i % width;
+                      for (const std::int64_t stop = std::min(end, rightward); i < stop; ++i) {
+                          const std::int64_t cell = row * columns + column;
+                          src[i] = static_cast<int>(cell);
+                          dst[i] = static_cast<int>(cell + 1);
+                          if (++column == width) {
+                              column = 0;
+                              ++row;
+                          }
+                      }
+                  }
+                  // The downward edges leave the cells of every row but the last, in order.
+                  for (; i < end; ++i) {
+                      const std::int64_t cell = i - rightward;
+                      src[i] = static_cast<int>(cell);
+                      dst[i] = static_cast<int>(cell + columns);
+                  }
+              });
 }
 
-void integer_weights(std::int64_t low, std::int64_t high, std::uint64_t seed, std::int64_t first, std::int64_t count,
-                     double* weights, int workers, Interrupt* interrupt) {
+void integer_weights(std::int64_t low, std::int64_t high, std::uint64_t seed, std::int64_t first,
+                     std::int64_t count, double* weights, int workers, Interrupt* interrupt) {
     const std::uint64_t key = stream_key(seed, kWeightStream);
-    const std::uint64_t span = static_cast<std::uint64_t>(high) - static_cast<std::uint64_t>(low) + 1;
+    const std::uint64_t span =
+        static_cast<std::uint64_t>(high) - static_cast<std::uint64_t>(low) + 1;
     in_blocks(count, workers, interrupt, [&](std::int64_t begin, std::int64_t end) {
         for (std::int64_t i = begin; i < end; ++i) {
             const std::uint64_t drawn = below(key, static_cast<std::uint64_t>(first + i), span);

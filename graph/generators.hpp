@@ -23,12 +23,14 @@ struct RmatProbabilities {
 // low vertex numbers are the hubs. Repeats and self-loops stay. The probabilities must be
 // non-negative and sum to 1 (the caller checks).
 void rmat_edges(int scale, RmatProbabilities probabilities, std::uint64_t seed, std::int64_t first,
-                std::int64_t count, int* src, int* dst, int workers, Interrupt* interrupt = nullptr);
+                std::int64_t count, int* src, int* dst, int workers,
+                Interrupt* interrupt = nullptr);
 
 // Edges whose endpoints are drawn uniformly and independently from [0, vertices), 1 <= vertices
 // <= 2^31. Repeats and self-loops stay.
-void uniform_edges(std::int64_t vertices, std::uint64_t seed, std::int64_t first, std::int64_t count, int* src,
-                   int* dst, int workers, Interrupt* interrupt = nullptr);
+void uniform_edges(std::int64_t vertices, std::uint64_t seed, std::int64_t first,
+                   std::int64_t count, int* src, int* dst, int workers,
+                   Interrupt* interrupt = nullptr);
 
 // Edges of a rows x columns lattice numbered row by row (rows * columns <= 2^31): every rightward
 // edge in vertex order, then every downward edge in vertex order.
@@ -39,6 +41,7 @@ void grid_edges(std::int64_t rows, std::int64_t columns, int* src, int* dst, int
 // Whole numbers drawn uniformly from [low, high] and stored as doubles; |low|, |high| <= 2^53 so
 // that every one of them is exact.
 void integer_weights(std::int64_t low, std::int64_t high, std::uint64_t seed, std::int64_t first,
-                     std::int64_t count, double* weights, int workers, Interrupt* interrupt = nullptr);
+                     std::int64_t count, double* weights, int workers,
+                     Interrupt* interrupt = nullptr);
 
 }  // namespace veltrix

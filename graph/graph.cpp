@@ -13,7 +13,10 @@ namespace veltrix {
 Graph::Graph() : vertex_count(0), directed(false), mirrored(true) {}
 
 Graph::Graph(int vertices, bool directed)
-    : vertex_count(vertices), directed(directed), mirrored(!directed), adj(checked_vertex_count(vertices)) {}
+    : vertex_count(vertices),
+      directed(directed),
+      mirrored(!directed),
+      adj(checked_vertex_count(vertices)) {}
 
 Graph::Graph(const AdjacencyLists& adjacency, bool directed)
     : vertex_count(checked_list_count(adjacency.size())), directed(directed), mirrored(false) {
@@ -72,7 +75,8 @@ void Graph::build_from_adj_matrix(const IntMatrix& matrix) {
     for_each_matrix_edge(matrix, directed, [&](int from, int, int) { ++entries[from]; });
     AdjacencyLists rebuilt(matrix.size());
     make_room(rebuilt, entries);
-    for_each_matrix_edge(matrix, directed, [&](int from, int to, int) { rebuilt[from].push_back(to); });
+    for_each_matrix_edge(matrix, directed,
+                         [&](int from, int to, int) { rebuilt[from].push_back(to); });
     adj = std::move(rebuilt);
     recount_entries();
     vertex_count = static_cast<int>(adj.size());

@@ -57,7 +57,9 @@ protected:
     // Sets the entry count from the lists, after they were replaced wholesale.
     void recount_entries();
     // Counts the entries that `edges` appended edges added: one each, two if the graph is undirected.
-    void count_appended(std::size_t edges) { stored_entries += static_cast<long long>(edges) * (directed ? 1 : 2); }
+    void count_appended(std::size_t edges) {
+        stored_entries += static_cast<long long>(edges) * (directed ? 1 : 2);
+    }
 
     int vertex_count;
     bool directed;

@@ -20,8 +20,8 @@ template <class View>
 // this at every i to ask for where the list lies 16 places ahead and, by then in cache, for the
 // list itself 8 places ahead.
 template <class View>
-[[gnu::always_inline]] inline void prefetch_lists_ahead(const View& graph, const int* vertices, std::size_t i,
-                                                        std::size_t last) {
+[[gnu::always_inline]] inline void prefetch_lists_ahead(const View& graph, const int* vertices,
+                                                        std::size_t i, std::size_t last) {
     if (i + 16 < last) __builtin_prefetch(graph.header(vertices[i + 16]));
     if (i + 8 < last) prefetch_list(graph, vertices[i + 8]);
 }

@@ -84,16 +84,25 @@ private:
 // the same positions of `weights` (null when the graph has none).
 class CsrView {
 public:
-    CsrView(int vertices, const std::int64_t* offsets, const int* targets, const double* weights, bool mirrored)
-        : n_(vertices), offsets_(offsets), targets_(targets), weights_(weights), mirrored_(mirrored) {}
+    CsrView(int vertices, const std::int64_t* offsets, const int* targets, const double* weights,
+            bool mirrored)
+        : n_(vertices),
+          offsets_(offsets),
+          targets_(targets),
+          weights_(weights),
+          mirrored_(mirrored) {}
 
     int vertices() const { return n_; }
     std::int64_t entry_count() const { return offsets_[n_] - offsets_[0]; }
     bool is_mirrored() const { return mirrored_; }
     bool is_weighted() const { return weights_ != nullptr; }
-    std::size_t degree(int v) const { return static_cast<std::size_t>(offsets_[v + 1] - offsets_[v]); }
+    std::size_t degree(int v) const {
+        return static_cast<std::size_t>(offsets_[v + 1] - offsets_[v]);
+    }
     std::span<const int> neighbours(int v) const { return {targets_ + offsets_[v], degree(v)}; }
-    WeightedRange weighted(int v) const { return {targets_ + offsets_[v], weights_ + offsets_[v], degree(v)}; }
+    WeightedRange weighted(int v) const {
+        return {targets_ + offsets_[v], weights_ + offsets_[v], degree(v)};
+    }
 
     const void* header(int v) const { return &offsets_[v]; }
     const void* list(int v) const { return targets_ + offsets_[v]; }

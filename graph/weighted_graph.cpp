@@ -116,14 +116,17 @@ void WeightedGraph::rebuild_from_matrix(const std::vector<std::vector<Value>>& m
     mirrored = !directed;
 }
 
-void WeightedGraph::build_from_adj_matrix(const WeightMatrix& matrix) { rebuild_from_matrix(matrix); }
+void WeightedGraph::build_from_adj_matrix(const WeightMatrix& matrix) {
+    rebuild_from_matrix(matrix);
+}
 
 void WeightedGraph::build_from_adj_matrix(const IntMatrix& matrix) { rebuild_from_matrix(matrix); }
 
 void WeightedGraph::print_graph() const {
     for (int i = 0; i < vertex_count; ++i) {
         std::cout << i << " : ";
-        for (const auto& [v, weight] : weighted_adj[i]) std::cout << '(' << v << ", " << weight << ") ";
+        for (const auto& [v, weight] : weighted_adj[i])
+            std::cout << '(' << v << ", " << weight << ") ";
         std::cout << '\n';
     }
 }

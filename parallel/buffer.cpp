@@ -23,7 +23,8 @@ constexpr bool kMapLarge = true;
 }  // namespace
 
 Block allocate(std::size_t bytes) {
-    if (!kMapLarge || bytes < kMappedFrom) return {::operator new(bytes == 0 ? 1 : bytes), nullptr, 0};
+    if (!kMapLarge || bytes < kMappedFrom)
+        return {::operator new(bytes == 0 ? 1 : bytes), nullptr, 0};
     // The slack of one huge page lets the block start on a huge-page boundary.
     const std::size_t mapped = (bytes + 2 * kHugePage - 1) / kHugePage * kHugePage;
     void* base = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -39,7 +40,8 @@ void shrink(Block& block, std::size_t bytes) noexcept {
     if (block.mapping == nullptr) return;
     const auto start = reinterpret_cast<std::uintptr_t>(block.mapping);
     const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-    const std::uintptr_t kept = (reinterpret_cast<std::uintptr_t>(block.data) + bytes + page - 1) / page * page;
+    const std::uintptr_t kept =
+        (reinterpret_cast<std::uintptr_t>(block.data) + bytes + page - 1) / page * page;
     if (kept >= start + block.mapped) return;
     munmap(reinterpret_cast<void*>(kept), start + block.mapped - kept);
     block.mapped = kept - start;
@@ -47,8 +49,10 @@ void shrink(Block& block, std::size_t bytes) noexcept {
 
 void release(Block block) noexcept {
     if (block.data == nullptr) return;
-    if (block.mapping == nullptr) ::operator delete(block.data);
-    else munmap(block.mapping, block.mapped);
+    if (block.mapping == nullptr)
+        ::operator delete(block.data);
+    else
+        munmap(block.mapping, block.mapped);
 }
 
 }  // namespace veltrix::memory

@@ -42,7 +42,8 @@ void run_workers(int count, const std::function<void(int)>& worker) {
     FirstError error;
     std::vector<std::thread> workers;
     try {
-        for (int s = 0; s < count; ++s) workers.emplace_back([&worker, &error, s] { error.run(worker, s); });
+        for (int s = 0; s < count; ++s)
+            workers.emplace_back([&worker, &error, s] { error.run(worker, s); });
     } catch (...) {
         join_all(workers);
         throw;
@@ -51,14 +52,16 @@ void run_workers(int count, const std::function<void(int)>& worker) {
     error.rethrow();
 }
 
-void parallel_for_chunks(int begin, int end, int threads, const std::function<void(int, int)>& chunk) {
+void parallel_for_chunks(int begin, int end, int threads,
+                         const std::function<void(int, int)>& chunk) {
     const long long length = static_cast<long long>(end) - begin;
     if (length <= 0) return;
     const long long step = chunk_length(length, get_thread_count(threads));
     const int chunks = static_cast<int>((length + step - 1) / step);
     run_workers(chunks, [&](int k) {
         const long long first = begin + step * k;
-        chunk(static_cast<int>(first), static_cast<int>(std::min(first + step, static_cast<long long>(end))));
+        chunk(static_cast<int>(first),
+              static_cast<int>(std::min(first + step, static_cast<long long>(end))));
     });
 }
 

@@ -13,7 +13,8 @@ void run_workers(int count, const std::function<void(int)>& worker);
 // Runs chunk(first, last) for every non-empty chunk of [begin, end), one fresh thread per chunk;
 // chunks are chunk_size(end - begin, get_thread_count(threads)) long and start at begin. The
 // calling thread only starts and joins the workers.
-void parallel_for_chunks(int begin, int end, int threads, const std::function<void(int, int)>& chunk);
+void parallel_for_chunks(int begin, int end, int threads,
+                         const std::function<void(int, int)>& chunk);
 
 // Runs body(i) once for every i in [begin, end), ascending within each chunk of
 // parallel_for_chunks. The one copy of `body` is shared by all workers.

@@ -8,13 +8,14 @@ namespace veltrix {
 namespace {
 
 constexpr std::uint32_t kClosed = 0xffffffffu;  // a cursor index no pass reaches
-constexpr std::int64_t kSpinNs = 30'000;         // how long an idle thread spins before it sleeps
-constexpr std::int64_t kPollNs = 50'000'000;     // interrupt checks inside a pass, at most this often
+constexpr std::int64_t kSpinNs = 30'000;  // how long an idle thread spins before it sleeps
+constexpr std::int64_t kPollNs = 50'000'000;  // interrupt checks inside a pass, at most this often
 constexpr long long kMinGrain = 64;
 constexpr long long kChunksPerWorker = 8;
 
 std::int64_t now_ns() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -47,7 +48,8 @@ T await_change(const std::atomic<T>& value, T old) {
 Team::Team(int workers, Interrupt* interrupt) : size_(std::max(workers, 1)), interrupt_(interrupt) {
     threads_.reserve(size_ - 1);
     try {
-        for (int worker = 1; worker < size_; ++worker) threads_.emplace_back([this, worker] { serve(worker); });
+        for (int worker = 1; worker < size_; ++worker)
+            threads_.emplace_back([this, worker] { serve(worker); });
     } catch (...) {
         quit_.store(true, std::memory_order_relaxed);
         posted_.fetch_add(1, std::memory_order_release);
@@ -91,8 +93,10 @@ bool Team::run_one(int worker, std::uint32_t pass) {
     for (;;) {
         if (static_cast<std::uint32_t>(cursor >> 32) != pass) return false;
         const std::uint32_t t = static_cast<std::uint32_t>(cursor);
-        if (t == kClosed || t >= static_cast<std::uint32_t>(tasks_.load(std::memory_order_relaxed))) return false;
-        if (cursor_.compare_exchange_weak(cursor, cursor + 1, std::memory_order_acq_rel, std::memory_order_acquire))
+        if (t == kClosed || t >= static_cast<std::uint32_t>(tasks_.load(std::memory_order_relaxed)))
+            return false;
+        if (cursor_.compare_exchange_weak(cursor, cursor + 1, std::memory_order_acq_rel,
+                                          std::memory_order_acquire))
             break;
     }
     execute(static_cast<int>(static_cast<std::uint32_t>(cursor)), worker);
@@ -103,7 +107,8 @@ bool Team::run_one(int worker, std::uint32_t pass) {
 void Team::execute(int t, int worker) {
     if (stop_.load(std::memory_order_relaxed)) return;
     try {
-        trampoline_.load(std::memory_order_relaxed)(task_.load(std::memory_order_relaxed), t, worker);
+        trampoline_.load(std::memory_order_relaxed)(task_.load(std::memory_order_relaxed), t,
+                                                    worker);
     } catch (...) {
         std::lock_guard<std::mutex> lock(error_mutex_);
         if (!error_) error_ = std::current_exception();
@@ -152,7 +157,8 @@ void Team::run_erased(int tasks, void* task, Trampoline trampoline) {
         posted_.notify_all();
 
         while (run_one(0, pass)) poll_interrupt(false);
-        for (int done = done_.load(std::memory_order_acquire); done != tasks; done = done_.load(std::memory_order_acquire))
+        for (int done = done_.load(std::memory_order_acquire); done != tasks;
+             done = done_.load(std::memory_order_acquire))
             await_change(done_, done);
         // Closed between passes, so that a late claim can never pair an index of this pass with
         // the task fields of the next one.

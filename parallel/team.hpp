@@ -46,7 +46,8 @@ public:
     // rethrown here once the running ones have finished.
     template <class Task>
     void run(int tasks, Task&& task) {
-        run_erased(tasks, &task, [](void* f, int t, int worker) { (*static_cast<Task*>(f))(t, worker); });
+        run_erased(tasks, &task,
+                   [](void* f, int t, int worker) { (*static_cast<Task*>(f))(t, worker); });
     }
 
     // Runs chunk(first, last, worker) over [begin, end) cut into chunks of `grain` indices. The
@@ -67,9 +68,10 @@ public:
     // Runs body(i) for every i in [begin, end), in chunks sized for this team (see grain_for).
     template <class Body>
     void for_each(int begin, int end, Body&& body) {
-        for_chunks(begin, end, static_cast<int>(grain_for(end - begin)), [&](int first, int last, int) {
-            for (int i = first; i < last; ++i) body(i);
-        });
+        for_chunks(begin, end, static_cast<int>(grain_for(end - begin)),
+                   [&](int first, int last, int) {
+                       for (int i = first; i < last; ++i) body(i);
+                   });
     }
 
     // A chunk length that gives every worker several chunks of [0, length), so that the load

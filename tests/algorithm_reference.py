@@ -28,7 +28,16 @@ SOURCES = sorted((ROOT / "tests" / "native" / "reference").glob("*.[ch]pp")) + [
     ROOT / "graph" / "graph.hpp",
     ROOT / "graph" / "weighted_graph.hpp",
 ]
-FLAGS = ["-std=c++20", "-O2", "-shared", "-fPIC", "-ffp-contract=off", "-Wall", "-Wextra", f"-I{ROOT}"]
+FLAGS = [
+    "-std=c++20",
+    "-O2",
+    "-shared",
+    "-fPIC",
+    "-ffp-contract=off",
+    "-Wall",
+    "-Wextra",
+    f"-I{ROOT}",
+]
 
 
 def _compiler():
@@ -53,14 +62,25 @@ def _library():
         env = {k: v for k, v in os.environ.items() if k != "LD_PRELOAD"}
         with tempfile.TemporaryDirectory(dir=folder) as scratch:
             built = Path(scratch) / path.name
-            command = [compiler, *FLAGS, str(ROOT / "tests" / "native" / "reference" / "exports.cpp"), "-o", str(built)]
+            command = [
+                compiler,
+                *FLAGS,
+                str(ROOT / "tests" / "native" / "reference" / "exports.cpp"),
+                "-o",
+                str(built),
+            ]
             proc = subprocess.run(command, capture_output=True, text=True, env=env, timeout=600)
             if proc.returncode != 0:
-                raise RuntimeError(f"building the references failed:\n{' '.join(command)}\n{proc.stderr}")
+                raise RuntimeError(
+                    f"building the references failed:\n{' '.join(command)}\n{proc.stderr}"
+                )
             # Concurrent test processes may race here; the rename is atomic and both builds equal.
             os.replace(built, path)
     lib = ctypes.CDLL(str(path))
-    i32, i64, f64, u8 = (np.ctypeslib.ndpointer(t, flags="C_CONTIGUOUS") for t in (np.int32, np.int64, np.float64, np.uint8))
+    i32, i64, f64, u8 = (
+        np.ctypeslib.ndpointer(t, flags="C_CONTIGUOUS")
+        for t in (np.int32, np.int64, np.float64, np.uint8)
+    )
     c_int, c_double = ctypes.c_int, ctypes.c_double
     signatures = {
         "reference_connected_components": ([c_int, i64, i32, i32], None),
@@ -81,7 +101,9 @@ def _compressed(adj):
     """(n, offsets, targets) of neighbour lists, in list order."""
     offsets = np.zeros(len(adj) + 1, dtype=np.int64)
     np.cumsum([len(row) for row in adj], out=offsets[1:])
-    targets = np.fromiter(itertools.chain.from_iterable(adj), dtype=np.int32, count=int(offsets[-1]))
+    targets = np.fromiter(
+        itertools.chain.from_iterable(adj), dtype=np.int32, count=int(offsets[-1])
+    )
     return len(adj), offsets, targets
 
 
@@ -154,13 +176,16 @@ def shortest_distances(weighted_adj, source):
     relaxation passes stop after n - 1 passes when a negative cycle holds them up."""
     _check_source(weighted_adj, source)
     n, offsets, targets = _compressed([[v for v, _ in row] for row in weighted_adj])
-    weights = np.fromiter((w for row in weighted_adj for _, w in row), dtype=np.float64, count=len(targets))
+    weights = np.fromiter(
+        (w for row in weighted_adj for _, w in row), dtype=np.float64, count=len(targets)
+    )
     out = np.empty(n, dtype=np.float64)
     _library().reference_shortest_distances(n, offsets, targets, weights, source, out)
     return out.tolist()
 
 
 # --- random graphs ---------------------------------------------------------------------------
+
 
 def random_edges(rng, n, m, hubs=0):
     """m edges over n vertices: about a quarter of the vertices stay isolated, some edges are

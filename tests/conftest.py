@@ -19,7 +19,9 @@ def native_stdout():
 
     def run(code):
         script = "from _veltrix import *\n" + textwrap.dedent(code)
-        proc = subprocess.run([sys.executable, "-c", script], capture_output=True, env=env, timeout=60)
+        proc = subprocess.run(
+            [sys.executable, "-c", script], capture_output=True, env=env, timeout=60
+        )
         assert proc.returncode == 0, proc.stderr.decode(errors="replace")
         return proc.stdout
 
@@ -31,7 +33,13 @@ UNDER_ASAN = "libasan" in os.environ.get("LD_PRELOAD", "")
 
 
 def pytest_addoption(parser):
-    parser.addoption("--fuzz-seconds", default=os.environ.get("VELTRIX_FUZZ_SECONDS", "60"),
-                     help="time spent on random programs by test_fuzz.py (default 60)")
-    parser.addoption("--fuzz-seed", default=os.environ.get("VELTRIX_FUZZ_SEED", "1"),
-                     help="seed of the random programs (default 1)")
+    parser.addoption(
+        "--fuzz-seconds",
+        default=os.environ.get("VELTRIX_FUZZ_SECONDS", "60"),
+        help="time spent on random programs by test_fuzz.py (default 60)",
+    )
+    parser.addoption(
+        "--fuzz-seed",
+        default=os.environ.get("VELTRIX_FUZZ_SEED", "1"),
+        help="seed of the random programs (default 1)",
+    )

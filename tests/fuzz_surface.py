@@ -26,7 +26,21 @@ import resource
 import sys
 import warnings
 
-INT_EDGES = [0, 1, 2, -1, 2**31 - 1, 2**31, -(2**31), -(2**31) - 1, 2**63 - 1, 2**63, -(2**63), 2**64, 10**30]
+INT_EDGES = [
+    0,
+    1,
+    2,
+    -1,
+    2**31 - 1,
+    2**31,
+    -(2**31),
+    -(2**31) - 1,
+    2**63 - 1,
+    2**63,
+    -(2**63),
+    2**64,
+    10**30,
+]
 # Sizes that fail inside the allocator; only used where a failing allocation raises MemoryError.
 HUGE_COUNTS = [2**31 - 1, 2**30, 2**31 - 2]
 FLOATS = ["nan", "inf", "-inf", 0.0, -0.0, 0.5, 1.0, 1e308, -1e-300, 2.5, 0.85]
@@ -37,22 +51,35 @@ NUMPY_FLOATS = ["float64", "float32"]
 CONSTRUCT = {"Graph": 4, "WeightedGraph": 2}
 GRAPH_METHODS = {
     # name: (arity, mutates)
-    "vertices": (0, False), "is_directed": (0, False), "get_adj": (0, False), "add_vertex": (0, True),
-    "add_edge": (2, True), "add_edges": (1, True), "build_from_adj_matrix": (1, True),
-    "build_from_adj_list": (1, True), "degree": (1, False), "has_edge": (2, False), "print_graph": (0, False),
+    "vertices": (0, False),
+    "is_directed": (0, False),
+    "get_adj": (0, False),
+    "add_vertex": (0, True),
+    "add_edge": (2, True),
+    "add_edges": (1, True),
+    "build_from_adj_matrix": (1, True),
+    "build_from_adj_list": (1, True),
+    "degree": (1, False),
+    "has_edge": (2, False),
+    "print_graph": (0, False),
 }
 WEIGHTED_METHODS = {"add_edge": (3, True)}
 ALGORITHMS = {
     # name: names of the arguments between the graph and threads
-    "parallel_connected_components": [], "parallel_pagerank": ["iterations", "damping"],
-    "parallel_pagerank_bfs": ["iterations", "damping"], "parallel_bfs": ["source"], "parallel_dfs": ["source"],
-    "parallel_dijkstra": ["source"], "triangle_count_parallel": [],
+    "parallel_connected_components": [],
+    "parallel_pagerank": ["iterations", "damping"],
+    "parallel_pagerank_bfs": ["iterations", "damping"],
+    "parallel_bfs": ["source"],
+    "parallel_dfs": ["source"],
+    "parallel_dijkstra": ["source"],
+    "triangle_count_parallel": [],
 }
 UTILITIES = {"hardware_threads": 0, "get_thread_count": 1, "chunk_size": 2}
 
 
 # ----------------------------------------------------------------------------------------------
 # Case generation (parent side): plain data from a seeded random.Random.
+
 
 class Maker:
     def __init__(self, rng: random.Random, huge: bool):
@@ -105,7 +132,11 @@ class Maker:
         if kind == 4:
             return ["str", self.rng.choice(STRINGS)]
         if kind == 5:
-            return ["npscalar", self.rng.choice(NUMPY_INTS + NUMPY_FLOATS + ["bool"]), self.rng.randrange(-2, 5)]
+            return [
+                "npscalar",
+                self.rng.choice(NUMPY_INTS + NUMPY_FLOATS + ["bool"]),
+                self.rng.randrange(-2, 5),
+            ]
         if kind == 6:
             return ["index", self.rng.choice([0, 1, 2, -1, 2**31, 2**40])]
         if kind == 7:
@@ -139,7 +170,11 @@ class Maker:
         if kind == 8:
             return ["gen_raises", items, self.rng.randrange(length + 1)]
         if kind == 9:
-            return ["len_lies", items, self.rng.choice([0, length + 3, -1] + ([2**31] if self.huge else []))]
+            return [
+                "len_lies",
+                items,
+                self.rng.choice([0, length + 3, -1] + ([2**31] if self.huge else [])),
+            ]
         if kind == 10:
             return ["iter_raises"]
         if kind == 11:
@@ -177,6 +212,7 @@ class Maker:
 
     def numpy(self, entry, shape):
         dtype = self.rng.choice(NUMPY_INTS + NUMPY_FLOATS + ["bool"])
+
         def number():
             spec = entry()
             return spec[1] if spec[0] in ("int", "float") else 0
@@ -240,7 +276,11 @@ class Maker:
         elif name == "add_edges":
             args = [self.edges(weighted)]
         elif name == "build_from_adj_matrix":
-            args = [self.matrix_of(self.weight if weighted else lambda: ["int", self.rng.randrange(-1, 3)])]
+            args = [
+                self.matrix_of(
+                    self.weight if weighted else lambda: ["int", self.rng.randrange(-1, 3)]
+                )
+            ]
         elif name == "build_from_adj_list":
             args = [self.lists_of(self.weighted_entry if weighted else self.vertex)]
         else:
@@ -258,7 +298,11 @@ class Maker:
 
     def algorithm_call(self):
         name = self.rng.choice(list(ALGORITHMS))
-        graph = ["graph", self.rng.randrange(self.graphs)] if self.graphs and self.chance(0.9) else self.scalar()
+        graph = (
+            ["graph", self.rng.randrange(self.graphs)]
+            if self.graphs and self.chance(0.9)
+            else self.scalar()
+        )
         args = [graph] + [self.argument(a) for a in ALGORITHMS[name]]
         kwargs = {}
         if self.chance(0.3):
@@ -278,7 +322,12 @@ class Maker:
             return ["utility", name, [self.argument("threads") for _ in range(UTILITIES[name])]]
         # __init__ again, through either class, on a live graph of either class.
         cls = self.rng.choice(list(CONSTRUCT))
-        return ["init", cls, self.rng.randrange(self.graphs), [self.count(), self.argument("directed")][: self.rng.randrange(3)]]
+        return [
+            "init",
+            cls,
+            self.rng.randrange(self.graphs),
+            [self.count(), self.argument("directed")][: self.rng.randrange(3)],
+        ]
 
 
 def make_case(seed: int, huge: bool) -> list:
@@ -288,6 +337,7 @@ def make_case(seed: int, huge: bool) -> list:
 
 # ----------------------------------------------------------------------------------------------
 # Running a case (child side).
+
 
 class IndexRaises:
     def __index__(self):
@@ -591,10 +641,14 @@ class Runner:
             self.calls += 1
             outcomes[json.dumps(threads)] = (
                 threads,
-                _outcome(lambda: function(graph, *[build(a) for a in args[1:]], threads=build(threads))),
+                _outcome(
+                    lambda: function(graph, *[build(a) for a in args[1:]], threads=build(threads))
+                ),
             )
         problems = self.unchanged(graphs, before, where)
-        if name == "parallel_dijkstra" and self.negative_cycle(graph, build(args[1]) if len(args) > 1 else None):
+        if name == "parallel_dijkstra" and self.negative_cycle(
+            graph, build(args[1]) if len(args) > 1 else None
+        ):
             return problems
         groups = {}
         for threads, outcome in outcomes.values():
@@ -609,8 +663,10 @@ class Runner:
             first_threads, first = members[0]
             for threads, outcome in members[1:]:
                 if outcome != first:
-                    problems.append(f"{where}: threads={threads} gave {outcome!r:.300} "
-                                    f"but threads={first_threads} gave {first!r:.300}")
+                    problems.append(
+                        f"{where}: threads={threads} gave {outcome!r:.300} "
+                        f"but threads={first_threads} gave {first!r:.300}"
+                    )
         return problems
 
     def invariants(self, graph, where):

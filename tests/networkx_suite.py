@@ -62,7 +62,9 @@ class Plugin:
         for name, count in sorted(answered.items()):
             terminalreporter.write_line(f"{name:45s} {count:6d}")
         declined = sum(self.calls.declined.values())
-        terminalreporter.write_line(f"{'total':45s} {sum(answered.values()):6d}  (declined at run time: {declined})")
+        terminalreporter.write_line(
+            f"{'total':45s} {sum(answered.values()):6d}  (declined at run time: {declined})"
+        )
 
 
 def main(argv: list[str]) -> int:

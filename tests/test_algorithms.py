@@ -31,11 +31,20 @@ GRAPHS = {
 
 # name: (native call, reference call); both take (graph or lists, source, threads).
 ALGORITHMS = {
-    "components": (lambda g, s, t: vx.parallel_connected_components(g, t), lambda a, s, t: ref.components(a)),
+    "components": (
+        lambda g, s, t: vx.parallel_connected_components(g, t),
+        lambda a, s, t: ref.components(a),
+    ),
     "bfs": (lambda g, s, t: vx.parallel_bfs(g, s, t), lambda a, s, t: ref.bfs(a, s)),
     "dfs": (lambda g, s, t: vx.parallel_dfs(g, s, t), lambda a, s, t: ref.reachable(a, s)),
-    "triangles": (lambda g, s, t: vx.triangle_count_parallel(g, t), lambda a, s, t: ref.triangles(a)),
-    "pagerank": (lambda g, s, t: vx.parallel_pagerank(g, threads=t), lambda a, s, t: ref.pagerank_gather(a)),
+    "triangles": (
+        lambda g, s, t: vx.triangle_count_parallel(g, t),
+        lambda a, s, t: ref.triangles(a),
+    ),
+    "pagerank": (
+        lambda g, s, t: vx.parallel_pagerank(g, threads=t),
+        lambda a, s, t: ref.pagerank_gather(a),
+    ),
     "pagerank_bfs": (
         lambda g, s, t: vx.parallel_pagerank_bfs(g, threads=t),
         lambda a, s, t: ref.pagerank_scatter(a, threads=t),
@@ -71,7 +80,9 @@ def reference_result(name, algorithm, threads):
 )
 def test_matches_reference(name, algorithm, threads):
     graph, _, source = case(name)
-    assert ALGORITHMS[algorithm][0](graph, source, threads) == reference_result(name, algorithm, threads)
+    assert ALGORITHMS[algorithm][0](graph, source, threads) == reference_result(
+        name, algorithm, threads
+    )
 
 
 def test_gathering_pagerank_bits_do_not_depend_on_threads():
@@ -133,7 +144,12 @@ EXAMPLES = [
     ("bfs", weighted_path, 0, [0, 1, 1]),
     ("dfs", lambda: directed(3, [(0, 1), (1, 2), (2, 1)]), 1, [False, True, True]),
     ("dfs", lambda: undirected(5, [(0, 1), (3, 4), (4, 4)]), 4, [False, False, False, True, True]),
-    ("triangles", lambda: undirected(5, [(u, v) for u in range(5) for v in range(u + 1, 5)]), None, 10),
+    (
+        "triangles",
+        lambda: undirected(5, [(u, v) for u in range(5) for v in range(u + 1, 5)]),
+        None,
+        10,
+    ),
     ("triangles", lambda: undirected(3, TRIANGLE + [(1, 1)]), None, 1),
     ("triangles", lambda: undirected(3, TRIANGLE + [(0, 1)]), None, 2),
     ("triangles", lambda: undirected(3, TRIANGLE + [(0, 2)]), None, 1),
@@ -157,7 +173,11 @@ def test_worked_examples(algorithm, make, source, want, threads):
     got = native(graph, source, threads)
     assert got == want
     # True == 1, so compare the element types too.
-    assert [type(x) for x in got] == [type(x) for x in want] if isinstance(want, list) else type(got) is int
+    assert (
+        [type(x) for x in got] == [type(x) for x in want]
+        if isinstance(want, list)
+        else type(got) is int
+    )
 
 
 @pytest.mark.parametrize("function", [vx.parallel_pagerank, vx.parallel_pagerank_bfs])
@@ -171,8 +191,14 @@ def test_pagerank_two_vertices(function, iterations, want):
 
 # --- networkx cross-checks ---------------------------------------------------------------------
 
-NX_GRAPHS = ["dense-directed", "dense-undirected", "directed-lists", "asymmetric-undirected",
-             "weighted-directed-lists", "hubs-undirected"]
+NX_GRAPHS = [
+    "dense-directed",
+    "dense-undirected",
+    "directed-lists",
+    "asymmetric-undirected",
+    "weighted-directed-lists",
+    "hubs-undirected",
+]
 
 
 def as_digraph(adj):
@@ -263,7 +289,9 @@ def test_pagerank_accepts_damping(damping):
 
 
 @pytest.mark.parametrize("function", [vx.parallel_bfs, vx.parallel_dfs])
-@pytest.mark.parametrize("n, source", [(0, 0), (0, -1), (3, 3), (3, -1), (3, 2**31 - 1), (3, -(2**31))])
+@pytest.mark.parametrize(
+    "n, source", [(0, 0), (0, -1), (3, 3), (3, -1), (3, 2**31 - 1), (3, -(2**31))]
+)
 def test_search_rejects_bad_source(function, n, source):
     with pytest.raises(IndexError, match="^Vertex index out of range$"):
         function(vx.Graph(n, [], True), source)
@@ -275,7 +303,9 @@ def test_keyword_arguments():
     assert vx.parallel_bfs(graph=graph, source=source, threads=1) == ref.bfs(adj, source)
     assert vx.parallel_dfs(graph=graph, source=source, threads=-1) == ref.reachable(adj, source)
     assert vx.triangle_count_parallel(graph=graph, threads=0) == ref.triangles(adj)
-    assert vx.parallel_pagerank(graph=graph, iterations=3, damping=0.6, threads=2) == ref.pagerank_gather(adj, 3, 0.6)
+    assert vx.parallel_pagerank(
+        graph=graph, iterations=3, damping=0.6, threads=2
+    ) == ref.pagerank_gather(adj, 3, 0.6)
     scores = vx.parallel_pagerank_bfs(graph=graph, iterations=3, damping=0.6, threads=1)
     assert scores == ref.pagerank_scatter(adj, 3, 0.6, 1)
 

@@ -23,8 +23,12 @@ def graphs(seed, n, m, directed, build):
     return g, vx.CSRGraph.from_graph(g)
 
 
-CASES = [(seed, n, m, directed, build) for seed, (n, m) in enumerate([(1, 0), (40, 90), (700, 5000)])
-         for directed in (False, True) for build in BUILDS]
+CASES = [
+    (seed, n, m, directed, build)
+    for seed, (n, m) in enumerate([(1, 0), (40, 90), (700, 5000)])
+    for directed in (False, True)
+    for build in BUILDS
+]
 
 
 @pytest.mark.parametrize("threads", THREADS)
@@ -44,7 +48,11 @@ def test_same_values_as_the_list_api(seed, n, m, directed, build, threads):
         expected["shortest_distances"] = _veltrix.parallel_dijkstra(g, s, threads)
     for graph in (g, csr):
         for name, want in expected.items():
-            args = (graph, s) if name in ("hop_distances", "reachable", "shortest_distances") else (graph,)
+            args = (
+                (graph, s)
+                if name in ("hop_distances", "reachable", "shortest_distances")
+                else (graph,)
+            )
             got = getattr(vx, name)(*args, threads=threads)
             if name == "triangle_count":
                 assert got == want
@@ -54,8 +62,13 @@ def test_same_values_as_the_list_api(seed, n, m, directed, build, threads):
 
 
 @pytest.mark.parametrize("threads", THREADS)
-@pytest.mark.parametrize("name, listed", [("pagerank", _veltrix.parallel_pagerank),
-                                          ("pagerank_scatter", _veltrix.parallel_pagerank_bfs)])
+@pytest.mark.parametrize(
+    "name, listed",
+    [
+        ("pagerank", _veltrix.parallel_pagerank),
+        ("pagerank_scatter", _veltrix.parallel_pagerank_bfs),
+    ],
+)
 def test_pagerank_reads_sorted_undirected_lists_in_place_with_the_same_bits(name, listed, threads):
     # Edges in (smaller, larger) order leave every list of the undirected graph sorted, so its
     # lists serve as the in-edges; shuffled, the lists must be transposed. Both give the list API's
@@ -68,24 +81,39 @@ def test_pagerank_reads_sorted_undirected_lists_in_place_with_the_same_bits(name
     low, high = np.minimum(src, dst), np.maximum(src, dst)
     order = np.lexsort((high, low))
     in_order = vx.CSRGraph.from_edges(low[order], high[order], n)
-    assert all(np.all(np.diff(in_order.targets[a:b]) >= 0) for a, b in zip(in_order.offsets, in_order.offsets[1:]))
+    assert all(
+        np.all(np.diff(in_order.targets[a:b]) >= 0)
+        for a, b in zip(in_order.offsets, in_order.offsets[1:])
+    )
     shuffled = vx.CSRGraph.from_edges(src, dst, n)
     want = listed(_veltrix.Graph(n, list(zip(src.tolist(), dst.tolist()))), 20, 0.85, threads)
     for graph in (in_order, shuffled):
         assert getattr(vx, name)(graph, threads=threads).tolist() == want
 
 
-@pytest.mark.parametrize("name, dtype", [("hop_distances", np.int32), ("reachable", np.bool_),
-                                         ("connected_components", np.int32), ("pagerank", np.float64),
-                                         ("pagerank_scatter", np.float64), ("shortest_distances", np.float64)])
+@pytest.mark.parametrize(
+    "name, dtype",
+    [
+        ("hop_distances", np.int32),
+        ("reachable", np.bool_),
+        ("connected_components", np.int32),
+        ("pagerank", np.float64),
+        ("pagerank_scatter", np.float64),
+        ("shortest_distances", np.float64),
+    ],
+)
 def test_results_are_writable_arrays_of_their_own(name, dtype):
     g = vx.from_edges([0, 1], [1, 2], weights=[1.0, 2.0])
-    result = getattr(vx, name)(*((g, 0) if name in ("hop_distances", "reachable", "shortest_distances") else (g,)))
+    result = getattr(vx, name)(
+        *((g, 0) if name in ("hop_distances", "reachable", "shortest_distances") else (g,))
+    )
     assert result.dtype == dtype and result.shape == (3,) and result.flags.owndata is not None
     result[0] = result[1]  # the caller may do what it likes with it
 
 
-@pytest.mark.parametrize("make", [lambda: vx.Graph(3, [(0, 1)]), lambda: vx.CSRGraph.from_edges([0], [1], 3)])
+@pytest.mark.parametrize(
+    "make", [lambda: vx.Graph(3, [(0, 1)]), lambda: vx.CSRGraph.from_edges([0], [1], 3)]
+)
 def test_argument_errors_match_the_list_api(make):
     g = make()
     with pytest.raises(IndexError, match="Vertex index out of range"):
@@ -153,7 +181,10 @@ def test_every_kind_of_graph_answers_the_same_random_queries():
     src = np.array([rng.randrange(300) for _ in range(2000)], dtype=np.int64)
     dst = np.array([rng.randrange(300) for _ in range(2000)], dtype=np.int64)
     w = np.array([rng.uniform(0, 4) for _ in range(2000)])
-    graphs_ = [vx.from_edges(src, dst, 300, weights=w), vx.CSRGraph.from_edges(src, dst, 300, weights=w),
-               vx.CSRGraph.from_edges(src.astype(np.uint32), dst.astype(np.uint32), 300, weights=w)]
+    graphs_ = [
+        vx.from_edges(src, dst, 300, weights=w),
+        vx.CSRGraph.from_edges(src, dst, 300, weights=w),
+        vx.CSRGraph.from_edges(src.astype(np.uint32), dst.astype(np.uint32), 300, weights=w),
+    ]
     answers = [vx.shortest_distances(g, 7).tolist() for g in graphs_]
     assert answers[0] == answers[1] == answers[2]

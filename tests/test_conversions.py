@@ -73,15 +73,16 @@ EDGES = [
     [(0, 1), (5, 6), (1, 2)],
     [(0, 2**31 - 1)],
     [(0, 2**31)],
-    [(0, -2**31)],
-    [(0, -2**31 - 1)],
+    [(0, -(2**31))],
+    [(0, -(2**31) - 1)],
     [(0, 2**63)],
     [(0, 2**100)],
-    [(-2**100, 0)],
+    [(-(2**100), 0)],
 ]
 
 EDGE_ARRAYS = [
-    np.array([[0, 1], [1, 2], [2, 2]], dtype=dtype) for dtype in ("i1", "i2", "i4", "i8", "u1", "u2", "u4", "u8")
+    np.array([[0, 1], [1, 2], [2, 2]], dtype=dtype)
+    for dtype in ("i1", "i2", "i4", "i8", "u1", "u2", "u4", "u8")
 ] + [
     np.array([[0, 1], [1, 2]], dtype=">i8"),
     np.array([[0, 1], [1, 2]], dtype="<i4"),
@@ -90,7 +91,7 @@ EDGE_ARRAYS = [
     np.array([[0, 1.9]], dtype=np.float32),
     np.array([[0, 1]], dtype=object),
     np.array([[0, 2**31]], dtype=np.int64),
-    np.array([[0, -2**31 - 1]], dtype=np.int64),
+    np.array([[0, -(2**31) - 1]], dtype=np.int64),
     np.array([[0, 2**63]], dtype=np.uint64),
     np.array([[0, 5]], dtype=np.int64),
     np.array([[0, 1], [5, 6], [1, 2]], dtype=np.int64),
@@ -220,23 +221,42 @@ CASES = [
     ("Graph.add_edges", lambda g, x: g.add_edges(x), EDGES + EDGE_ARRAYS),
     ("Graph(adjacency)", lambda g, x: Graph(x), ADJACENCY),
     ("Graph.build_from_adj_list", lambda g, x: g.build_from_adj_list(x), ADJACENCY),
-    ("Graph.build_from_adj_matrix", lambda g, x: g.build_from_adj_matrix(x), INT_MATRIX + ADJACENCY),
+    (
+        "Graph.build_from_adj_matrix",
+        lambda g, x: g.build_from_adj_matrix(x),
+        INT_MATRIX + ADJACENCY,
+    ),
     ("WeightedGraph.add_edges", lambda g, x: g.add_edges(x), WEIGHTED_EDGES + EDGES[:3]),
-    ("WeightedGraph.build_from_adj_matrix", lambda g, x: g.build_from_adj_matrix(x), WEIGHT_MATRIX + INT_MATRIX),
-    ("WeightedGraph.build_from_adj_list", lambda g, x: g.build_from_adj_list(x), WEIGHTED_LISTS + ADJACENCY[:2]),
+    (
+        "WeightedGraph.build_from_adj_matrix",
+        lambda g, x: g.build_from_adj_matrix(x),
+        WEIGHT_MATRIX + INT_MATRIX,
+    ),
+    (
+        "WeightedGraph.build_from_adj_list",
+        lambda g, x: g.build_from_adj_list(x),
+        WEIGHTED_LISTS + ADJACENCY[:2],
+    ),
 ]
 
 
 @pytest.mark.parametrize(
     "call, graph_factory, argument",
     [
-        pytest.param(call, WeightedGraph if name.startswith("Weighted") else Graph, argument, id=f"{name}-{i}")
+        pytest.param(
+            call,
+            WeightedGraph if name.startswith("Weighted") else Graph,
+            argument,
+            id=f"{name}-{i}",
+        )
         for name, call, arguments in CASES
         for i, argument in enumerate(arguments)
     ],
 )
 def test_direct_and_standard_paths_agree(call, graph_factory, argument):
-    factory = (lambda: graph_factory(3)) if graph_factory is Graph else (lambda: WeightedGraph(3, False))
+    factory = (
+        (lambda: graph_factory(3)) if graph_factory is Graph else (lambda: WeightedGraph(3, False))
+    )
     expected = outcome(call, factory, standard(argument))
     assert outcome(call, factory, argument) == expected
     if isinstance(expected[0], type):
@@ -290,13 +310,17 @@ def test_array_list_and_generator_give_the_same_graph(directed, dtype):
 
 def test_weighted_lists_and_tuples_give_the_same_graph():
     rng = np.random.default_rng(3)
-    triples = [(int(u), int(v), float(w)) for u, v, w in zip(rng.integers(0, 30, 300), rng.integers(0, 30, 300),
-                                                              rng.random(300))]
+    triples = [
+        (int(u), int(v), float(w))
+        for u, v, w in zip(rng.integers(0, 30, 300), rng.integers(0, 30, 300), rng.random(300))
+    ]
     direct, standard_path = WeightedGraph(30), WeightedGraph(30)
     direct.add_edges(triples)
     standard_path.add_edges(tuple(triples))
     assert direct.get_adj() == standard_path.get_adj()
-    assert [[v for v, _ in row] for row in direct.get_adj()] == Graph(30, [t[:2] for t in triples]).get_adj()
+    assert [[v for v, _ in row] for row in direct.get_adj()] == Graph(
+        30, [t[:2] for t in triples]
+    ).get_adj()
 
 
 def test_results_are_fresh_lists_of_exact_types():
@@ -305,7 +329,12 @@ def test_results_are_fresh_lists_of_exact_types():
     assert adj == [[1], [0, 2], [1], []] and all(type(row) is list for row in adj)
     assert adj is not g.get_adj() and adj[0] is not g.get_adj()[0]
     assert [type(x) for x in parallel_bfs(g, 0)] == [int] * 4
-    assert [type(x) for x in parallel_dfs(g, 0)] == [bool] * 4 and parallel_dfs(g, 0) == [True, True, True, False]
+    assert [type(x) for x in parallel_dfs(g, 0)] == [bool] * 4 and parallel_dfs(g, 0) == [
+        True,
+        True,
+        True,
+        False,
+    ]
     assert [type(x) for x in parallel_pagerank(g)] == [float] * 4
     w = WeightedGraph(2)
     w.add_edge(0, 1, 2)
@@ -327,11 +356,24 @@ def test_results_keep_interleaved_values_with_equal_low_bits_apart():
 def test_results_keep_floats_that_differ_in_any_bit_apart():
     # Repeated weights interleaved with values that differ from them only in sign or in the last
     # bit, then distinct fractions: equal floats may share an object, no other value may stand in.
-    values = [0.0, -0.0, 1.0, 1.0 + 2**-52, 2.0, 1e18, float("inf"), -1.5, 3.0 * 2**40, float("nan")]
+    values = [
+        0.0,
+        -0.0,
+        1.0,
+        1.0 + 2**-52,
+        2.0,
+        1e18,
+        float("inf"),
+        -1.5,
+        3.0 * 2**40,
+        float("nan"),
+    ]
     weights = [values[j % len(values)] for j in range(3000)] + [j * 0.25 for j in range(3000)]
     w = WeightedGraph(len(weights) + 1, True)
     w.add_edges([(0, j + 1, x) for j, x in enumerate(weights)])
-    assert [struct.pack("<d", x) for _, x in w.get_adj()[0]] == [struct.pack("<d", x) for x in weights]
+    assert [struct.pack("<d", x) for _, x in w.get_adj()[0]] == [
+        struct.pack("<d", x) for x in weights
+    ]
 
 
 def test_repeated_floats_in_a_result_share_objects():
@@ -345,7 +387,9 @@ def test_repeated_floats_in_a_result_share_objects():
     assert len({id(d) for d in distances}) < 200
 
 
-@pytest.mark.skipif(UNDER_ASAN, reason="needs an address-space limit, which the sanitizer's shadow memory exceeds")
+@pytest.mark.skipif(
+    UNDER_ASAN, reason="needs an address-space limit, which the sanitizer's shadow memory exceeds"
+)
 def test_running_out_of_memory_while_building_a_result_raises_memory_error():
     code = textwrap.dedent("""
         import resource

@@ -16,31 +16,44 @@ from veltrix.csr import CSRGraph
 def lists_of(csr):
     o, t = csr.offsets, csr.targets
     if csr.weights is None:
-        return [t[o[v]:o[v + 1]].tolist() for v in range(csr.num_vertices)]
+        return [t[o[v] : o[v + 1]].tolist() for v in range(csr.num_vertices)]
     w = csr.weights
-    return [list(zip(t[o[v]:o[v + 1]].tolist(), w[o[v]:o[v + 1]].tolist())) for v in range(csr.num_vertices)]
+    return [
+        list(zip(t[o[v] : o[v + 1]].tolist(), w[o[v] : o[v + 1]].tolist()))
+        for v in range(csr.num_vertices)
+    ]
 
 
 def random_edges(seed, n=200, m=1500):
     rng = np.random.default_rng(seed)
     src, dst = rng.integers(0, n, m), rng.integers(0, n, m)
     src[::17] = dst[::17]  # self-loops
-    src[1::23], dst[1::23] = src[:len(src[1::23])], dst[:len(dst[1::23])]  # repeats
+    src[1::23], dst[1::23] = src[: len(src[1::23])], dst[: len(dst[1::23])]  # repeats
     return src, dst, rng.uniform(0, 5, m).round(1)
 
 
 @pytest.mark.parametrize("threads", [1, 2, 3, 8])
 @pytest.mark.parametrize("directed", [False, True])
-@pytest.mark.parametrize("dtype", [np.int32, np.int64, np.uint32, np.uint64, np.uint8, np.int16, np.float64])
+@pytest.mark.parametrize(
+    "dtype", [np.int32, np.int64, np.uint32, np.uint64, np.uint8, np.int16, np.float64]
+)
 def test_lists_in_input_order_as_graph_holds_them(dtype, directed, threads):
     src, dst, w = random_edges(1, n=250)
     g = vx.from_edges(src, dst, 256, weights=w, directed=directed)
-    csr = CSRGraph.from_edges(src.astype(dtype), dst.astype(dtype), 256, weights=w, directed=directed,
-                              threads=threads)
+    csr = CSRGraph.from_edges(
+        src.astype(dtype), dst.astype(dtype), 256, weights=w, directed=directed, threads=threads
+    )
     assert lists_of(csr) == g.get_adj()
-    assert (csr.num_vertices, csr.num_arcs, csr.directed, csr.weighted) == (256, len(csr.targets), directed, True)
+    assert (csr.num_vertices, csr.num_arcs, csr.directed, csr.weighted) == (
+        256,
+        len(csr.targets),
+        directed,
+        True,
+    )
     assert lists_of(CSRGraph.from_graph(g)) == g.get_adj()
-    plain = CSRGraph.from_edges(src.astype(dtype), dst.astype(dtype), 256, directed=directed, threads=threads)
+    plain = CSRGraph.from_edges(
+        src.astype(dtype), dst.astype(dtype), 256, directed=directed, threads=threads
+    )
     assert lists_of(plain) == _veltrix.Graph.get_adj(g) and plain.weights is None
 
 
@@ -66,15 +79,24 @@ def test_empty_and_isolated():
     assert csr.offsets.tolist() == [0] * 5 and vx.connected_components(csr).tolist() == [0, 1, 2, 3]
 
 
-@pytest.mark.parametrize("src, dst, n, error, match", [
-    ([0, 1], [1], None, ValueError, "src has 2 entries but dst has 1"),
-    ([0, -1], [1, 0], None, ValueError, r"src\[1\] = -1 is negative"),
-    ([0, 1], [1, 9], 5, ValueError, r"dst\[1\] = 9 is out of range for 5 vertices"),
-    (np.array([0, 7], np.uint64), np.array([1, 2], np.uint64), 5, ValueError, r"src\[1\] = 7 is out of range"),
-    ([0.5], [1], None, ValueError, "not an integer"),
-    ([True], [False], None, TypeError, "boolean"),
-    ([0], [1], -1, ValueError, "outside"),
-])
+@pytest.mark.parametrize(
+    "src, dst, n, error, match",
+    [
+        ([0, 1], [1], None, ValueError, "src has 2 entries but dst has 1"),
+        ([0, -1], [1, 0], None, ValueError, r"src\[1\] = -1 is negative"),
+        ([0, 1], [1, 9], 5, ValueError, r"dst\[1\] = 9 is out of range for 5 vertices"),
+        (
+            np.array([0, 7], np.uint64),
+            np.array([1, 2], np.uint64),
+            5,
+            ValueError,
+            r"src\[1\] = 7 is out of range",
+        ),
+        ([0.5], [1], None, ValueError, "not an integer"),
+        ([True], [False], None, TypeError, "boolean"),
+        ([0], [1], -1, ValueError, "outside"),
+    ],
+)
 def test_bad_edges_are_refused(src, dst, n, error, match):
     with pytest.raises(error, match=match):
         CSRGraph.from_edges(src, dst, n)
@@ -89,11 +111,14 @@ def test_arrays_are_read_only_and_the_class_is_not_built_directly():
         CSRGraph()
 
 
-@pytest.mark.parametrize("dense, directed", [
-    ([[0, 2.0, 0], [2.0, 1.0, 0], [0, 0, 0]], None),
-    ([[0, 1, 1], [0, 0, 1], [1, 0, 0]], None),
-    ([[0, 3.5], [1.0, 0]], True),
-])
+@pytest.mark.parametrize(
+    "dense, directed",
+    [
+        ([[0, 2.0, 0], [2.0, 1.0, 0], [0, 0, 0]], None),
+        ([[0, 1, 1], [0, 0, 1], [1, 0, 0]], None),
+        ([[0, 3.5], [1.0, 0]], True),
+    ],
+)
 def test_from_scipy_reads_a_matrix_as_from_scipy_does(dense, directed):
     m = scipy.sparse.csr_array(np.array(dense))
     g = vx.from_scipy(m, directed=directed)
@@ -110,7 +135,11 @@ def test_save_and_load_give_the_same_graph(tmp_path, mmap, weighted, directed):
     csr = CSRGraph.from_edges(src, dst, weights=w if weighted else None, directed=directed)
     csr.save(tmp_path / "g")
     again = CSRGraph.load(tmp_path / "g", mmap=mmap)
-    assert lists_of(again) == lists_of(csr) and again.directed == directed and again.weighted == weighted
+    assert (
+        lists_of(again) == lists_of(csr)
+        and again.directed == directed
+        and again.weighted == weighted
+    )
     assert vx.hop_distances(again, 0).tolist() == vx.hop_distances(csr, 0).tolist()
     assert not again.targets.flags.writeable
 
@@ -123,18 +152,27 @@ def damage(folder, name, change):
 DAMAGES = {
     "missing json": lambda f: (f / "graph.json").unlink(),
     "missing targets": lambda f: (f / "targets.npy").unlink(),
-    "truncated targets": lambda f: (f / "targets.npy").write_bytes((f / "targets.npy").read_bytes()[:-40]),
+    "truncated targets": lambda f: (f / "targets.npy").write_bytes(
+        (f / "targets.npy").read_bytes()[:-40]
+    ),
     "garbled header": lambda f: (f / "offsets.npy").write_bytes(b"\x93NUMPY garbage"),
-    "wrong version": lambda f: (f / "graph.json").write_text(json.dumps({"format": "veltrix-csr", "version": 9})),
-    "more vertices": lambda f: (f / "graph.json").write_text(json.dumps(
-        {**json.loads((f / "graph.json").read_text()), "num_vertices": 500})),
-    "target out of range": lambda f: damage(f, "targets.npy", lambda t: np.where(t == t[3], 10**6, t)),
+    "wrong version": lambda f: (f / "graph.json").write_text(
+        json.dumps({"format": "veltrix-csr", "version": 9})
+    ),
+    "more vertices": lambda f: (f / "graph.json").write_text(
+        json.dumps({**json.loads((f / "graph.json").read_text()), "num_vertices": 500})
+    ),
+    "target out of range": lambda f: damage(
+        f, "targets.npy", lambda t: np.where(t == t[3], 10**6, t)
+    ),
     "negative target": lambda f: damage(f, "targets.npy", lambda t: -t - 1),
     "offsets decrease": lambda f: damage(f, "offsets.npy", lambda o: o[::-1].copy()),
     "offsets start late": lambda f: damage(f, "offsets.npy", lambda o: o + 1),
     "int64 targets": lambda f: damage(f, "targets.npy", lambda t: t.astype(np.int64)),
     "lists not mirrored": lambda f: damage(f, "targets.npy", lambda t: np.roll(t, 1)),
-    "object array": lambda f: np.save(f / "targets.npy", np.array([1, "x"], dtype=object), allow_pickle=True),
+    "object array": lambda f: np.save(
+        f / "targets.npy", np.array([1, "x"], dtype=object), allow_pickle=True
+    ),
 }
 
 
@@ -154,10 +192,14 @@ def test_chunks_build_what_one_array_builds(tmp_path, one_shot, weighted, direct
     src, dst, w = random_edges(5)
     whole = CSRGraph.from_edges(src, dst, weights=w if weighted else None, directed=directed)
     cuts = [0, 1, 1, 400, 999, len(src)]
-    chunks = [(src[a:b].astype(np.int32), dst[a:b].astype(np.int32)) + ((w[a:b],) if weighted else ())
-              for a, b in zip(cuts, cuts[1:])]
+    chunks = [
+        (src[a:b].astype(np.int32), dst[a:b].astype(np.int32)) + ((w[a:b],) if weighted else ())
+        for a, b in zip(cuts, cuts[1:])
+    ]
     source = iter(chunks) if one_shot else chunks
-    built = CSRGraph.from_chunks(source, weighted=weighted, directed=directed, threads=3, spill_dir=str(tmp_path))
+    built = CSRGraph.from_chunks(
+        source, weighted=weighted, directed=directed, threads=3, spill_dir=str(tmp_path)
+    )
     assert lists_of(built) == lists_of(whole)
     assert list(tmp_path.iterdir()) == []  # the spilled batches are gone
 
@@ -165,6 +207,7 @@ def test_chunks_build_what_one_array_builds(tmp_path, one_shot, weighted, direct
 def test_chunks_that_differ_between_readings_are_refused():
     class Shifting(collections.abc.Sequence):
         """A sequence whose batches change between the two readings."""
+
         readings = 0
 
         def __len__(self):

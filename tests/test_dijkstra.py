@@ -48,13 +48,17 @@ WEIGHTS = {
     "uniform": lambda rng: lambda: rng.uniform(0.0, 10.0),
     "small_ints": lambda rng: lambda: float(rng.randrange(4)),
     "near_cap": lambda rng: lambda: rng.uniform(1e17, 6e17),
-    "with_nan_inf": lambda rng: lambda: rng.choice([math.nan, math.inf, rng.random(), rng.random(), 0.5]),
+    "with_nan_inf": lambda rng: (
+        lambda: rng.choice([math.nan, math.inf, rng.random(), rng.random(), 0.5])
+    ),
 }
 
 
 @pytest.mark.parametrize("weights", sorted(WEIGHTS))
 @pytest.mark.parametrize("directed", [True, False])
-@pytest.mark.parametrize("n, m", [(1, 3), (2, 2), (3, 4), (10, 25), (120, 500), (1500, 5000), (4000, 12000)])
+@pytest.mark.parametrize(
+    "n, m", [(1, 3), (2, 2), (3, 4), (10, 25), (120, 500), (1500, 5000), (4000, 12000)]
+)
 def test_non_negative_weights_match_reference(n, m, directed, weights):
     rng = random.Random(f"{n}-{m}-{directed}-{weights}")
     edges, cut = random_edges(rng, n, m, directed, WEIGHTS[weights](rng))
@@ -121,23 +125,40 @@ def test_undirected_edge_relaxed_both_ways():
 
 
 def test_lightest_parallel_edge_and_left_to_right_sums():
-    g = build(5, [(0, 1, 5.0), (0, 1, 0.1), (0, 1, 7.0), (1, 2, 0.2), (2, 3, 0.3), (0, 4, 0.6), (3, 4, 0.0)])
+    g = build(
+        5,
+        [(0, 1, 5.0), (0, 1, 0.1), (0, 1, 7.0), (1, 2, 0.2), (2, 3, 0.3), (0, 4, 0.6), (3, 4, 0.0)],
+    )
     check_all_threads(g, 0, [0.0, 0.1, 0.1 + 0.2, 0.1 + 0.2 + 0.3, 0.6])
 
 
 def test_nan_and_infinite_weights_never_lower():
-    edges = [(0, 1, math.nan), (0, 2, math.inf), (1, 3, 1.0), (2, 3, 1.0),
-             (0, 4, math.nan), (0, 4, 2.0), (4, 0, math.nan), (4, 4, math.nan), (0, 0, math.inf)]
+    edges = [
+        (0, 1, math.nan),
+        (0, 2, math.inf),
+        (1, 3, 1.0),
+        (2, 3, 1.0),
+        (0, 4, math.nan),
+        (0, 4, 2.0),
+        (4, 0, math.nan),
+        (4, 4, math.nan),
+        (0, 0, math.inf),
+    ]
     check_all_threads(build(5, edges), 0, [0.0, UNREACHED, UNREACHED, UNREACHED, 2.0])
 
 
 def test_totals_at_the_cap_are_not_stored():
     below = math.nextafter(UNREACHED, 0.0)
     edges = [
-        (0, 1, 5e17), (1, 2, 5e17), (2, 3, -1e18),  # 2 would total exactly 1e18
-        (0, 4, UNREACHED), (4, 5, -1e18),           # 4 would total exactly 1e18
-        (0, 6, 3e18), (6, 7, -3e18),                # 6 would total above 1e18
-        (0, 8, below), (8, 9, -below),              # just below the cap: stored and relaxed
+        (0, 1, 5e17),
+        (1, 2, 5e17),
+        (2, 3, -1e18),  # 2 would total exactly 1e18
+        (0, 4, UNREACHED),
+        (4, 5, -1e18),  # 4 would total exactly 1e18
+        (0, 6, 3e18),
+        (6, 7, -3e18),  # 6 would total above 1e18
+        (0, 8, below),
+        (8, 9, -below),  # just below the cap: stored and relaxed
     ]
     expected = [0.0, 5e17] + [UNREACHED] * 6 + [below, 0.0]
     check_all_threads(build(10, edges), 0, expected)
@@ -184,7 +205,9 @@ def test_unconvertible_arguments(call):
         call()
 
 
-@pytest.mark.parametrize("n, source", [(3, -1), (3, 3), (3, 2**31 - 1), (3, -(2**31)), (0, 0), (0, -1), (1, 1)])
+@pytest.mark.parametrize(
+    "n, source", [(3, -1), (3, 3), (3, 2**31 - 1), (3, -(2**31)), (0, 0), (0, -1), (1, 1)]
+)
 def test_source_out_of_range(n, source):
     g = build(n, [(0, 1, 1.0)] if n > 1 else [])
     with pytest.raises(IndexError, match="Vertex index out of range"):

@@ -30,12 +30,15 @@ def write(tmp_path):
         with opener(path, "wb") as stream:
             stream.write(text.encode("latin-1"))
         return path
+
     return write
 
 
 def table_read(path, comments="#%", delimiter=None, weighted=None):
     """What read_edgelist read before the block reader: numpy's table, then the id check."""
-    delimiter, weighted = edge_layout(path, comments=comments, delimiter=delimiter, weighted=weighted)
+    delimiter, weighted = edge_layout(
+        path, comments=comments, delimiter=delimiter, weighted=weighted
+    )
     table = _Table(str(path), comments, delimiter, 3 if weighted else 2)
     rows = table.load()
     _id_count(table, rows["u"], rows["v"])
@@ -62,26 +65,29 @@ def test_same_edges_as_the_table_read(write, name, key, block_bytes):
         np.testing.assert_array_equal(ours, theirs)
 
 
-@pytest.mark.parametrize("text, line", [
-    ("0 1\n# c\n1 x\n", 3),
-    ("0 1\n" * 9 + "# c\r\n\r1 x\n", 12),
-    ("0 1\n\n2\n", 3),
-    ("0 1 1.0\n1 2\n", 2),
-    ("0 1 1.0\n1 2 heavy\n", 2),
-    ("0 1\n1 2 3\n2 3 nan(1)\n4 5 0x1p3\n", None),  # unread columns are not checked
-    ("0 1 1\n1 2 nan(1)\n", 2),
-    ("0 1 1\n1 2 +-1\n", 2),
-    ("0 1\n% c\n1.5 2\n", 3),
-    ("0 1\n1 99999999999999999999\n", 2),
-    ("0 1\n1 -9223372036854775809\n", 2),
-    ("0 1\n1 -9223372036854775808\n", 2),
-    ("0 1\r\n-2 -x\r\n", 2),
-    ("0 1\n1 -2\n", 2),
-    ("0 1\n#\n1 2147483647\n", 3),
-    ("0 1\r\r\n1\t+\n", 3),
-    ("0,1\n1,,2\n", 2),
-    ("0 1\n1 1_000\n", 2),
-])
+@pytest.mark.parametrize(
+    "text, line",
+    [
+        ("0 1\n# c\n1 x\n", 3),
+        ("0 1\n" * 9 + "# c\r\n\r1 x\n", 12),
+        ("0 1\n\n2\n", 3),
+        ("0 1 1.0\n1 2\n", 2),
+        ("0 1 1.0\n1 2 heavy\n", 2),
+        ("0 1\n1 2 3\n2 3 nan(1)\n4 5 0x1p3\n", None),  # unread columns are not checked
+        ("0 1 1\n1 2 nan(1)\n", 2),
+        ("0 1 1\n1 2 +-1\n", 2),
+        ("0 1\n% c\n1.5 2\n", 3),
+        ("0 1\n1 99999999999999999999\n", 2),
+        ("0 1\n1 -9223372036854775809\n", 2),
+        ("0 1\n1 -9223372036854775808\n", 2),
+        ("0 1\r\n-2 -x\r\n", 2),
+        ("0 1\n1 -2\n", 2),
+        ("0 1\n#\n1 2147483647\n", 3),
+        ("0 1\r\r\n1\t+\n", 3),
+        ("0,1\n1,,2\n", 2),
+        ("0 1\n1 1_000\n", 2),
+    ],
+)
 @pytest.mark.parametrize("block_bytes", [1, 6, 17, 64 << 20])
 def test_same_error_as_the_table_read(write, text, line, block_bytes):
     path = write(text)
@@ -138,11 +144,21 @@ def test_pieces_join_in_file_order(random_text, threads, piece_bytes):
         text, comments=b"#", weighted=True, threads=threads, piece_bytes=piece_bytes
     )
     assert problem is None
-    assert np.array_equal(src, ids[:, 0]) and np.array_equal(dst, ids[:, 1]) and np.array_equal(w, weights)
+    assert (
+        np.array_equal(src, ids[:, 0])
+        and np.array_equal(dst, ids[:, 1])
+        and np.array_equal(w, weights)
+    )
     assert lines == text.count(b"\n") + text.replace(b"\r\n", b"").count(b"\r")
     # The first refused line is found in whichever piece holds it, with its number in the block.
     bad = text.rfind(b"\n", 0, len(text) // 3) + 1
     broken = text[:bad] + b"1 x\n" + text[bad:]
-    *_, problem = _native.parse_edge_text(broken, comments=b"#", weighted=True, threads=threads, piece_bytes=piece_bytes)
+    *_, problem = _native.parse_edge_text(
+        broken, comments=b"#", weighted=True, threads=threads, piece_bytes=piece_bytes
+    )
     before = text[:bad]
-    assert problem[:3] == ("not_integer", before.count(b"\n") + before.replace(b"\r\n", b"").count(b"\r") + 1, bad)
+    assert problem[:3] == (
+        "not_integer",
+        before.count(b"\n") + before.replace(b"\r\n", b"").count(b"\r") + 1,
+        bad,
+    )

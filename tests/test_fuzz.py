@@ -39,8 +39,13 @@ class Child:
             env["VELTRIX_FUZZ_ADDRESS_SPACE"] = str(ADDRESS_SPACE)
         self.errors = errors
         self.stderr = open(errors, "ab")
-        self.proc = subprocess.Popen([sys.executable, str(HERE / "fuzz_surface.py"), "--child"],
-                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=self.stderr, env=env)
+        self.proc = subprocess.Popen(
+            [sys.executable, str(HERE / "fuzz_surface.py"), "--child"],
+            stdin=subprocess.PIPE,
+            stdout=subprocess.PIPE,
+            stderr=self.stderr,
+            env=env,
+        )
 
     def run(self, case):
         """(problems, calls) for `case`; raises Crash if the child dies, hangs or a sanitizer reports."""
@@ -95,7 +100,7 @@ def minimise(case, errors):
     """Drops operations one at a time while the case still crashes a fresh child."""
     i = len(case) - 1
     while i >= 0 and len(case) > 1:
-        shorter = case[:i] + case[i + 1:]
+        shorter = case[:i] + case[i + 1 :]
         # Later operations name graphs by slot, so dropping a "new" shifts them: keep those.
         if case[i][0] != "new" and crashes(shorter, errors):
             case = shorter
@@ -113,7 +118,9 @@ def run_cases(cases, errors):
                 problems, made = child.run(case)
             except Crash as crash:
                 small = minimise(case, errors)
-                pytest.fail(f"{label} crashed the interpreter ({crash}).\nMinimal case: {json.dumps(small)}")
+                pytest.fail(
+                    f"{label} crashed the interpreter ({crash}).\nMinimal case: {json.dumps(small)}"
+                )
             assert not problems, f"{label}: " + "\n".join(problems[:10])
             counted += 1
             calls += made
@@ -124,7 +131,9 @@ def run_cases(cases, errors):
 
 def test_corpus_of_former_crashes(tmp_path):
     corpus = json.loads((HERE / "fuzz_corpus.json").read_text())
-    count, calls = run_cases([(entry["found"], entry["case"]) for entry in corpus], tmp_path / "stderr")
+    count, calls = run_cases(
+        [(entry["found"], entry["case"]) for entry in corpus], tmp_path / "stderr"
+    )
     assert count == len(corpus) and calls > 0
 
 

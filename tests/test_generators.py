@@ -41,8 +41,12 @@ def test_rmat_draws_each_bit_by_the_quadrant_probabilities():
 @pytest.mark.parametrize("rows, columns", [(1, 1), (1, 5), (4, 1), (3, 4)])
 def test_grid_joins_each_cell_to_its_right_and_lower_neighbour(rows, columns):
     src, dst = grid_edges(rows, columns)
-    expected = {(r * columns + c, r * columns + c + 1) for r in range(rows) for c in range(columns - 1)}
-    expected |= {(r * columns + c, (r + 1) * columns + c) for r in range(rows - 1) for c in range(columns)}
+    expected = {
+        (r * columns + c, r * columns + c + 1) for r in range(rows) for c in range(columns - 1)
+    }
+    expected |= {
+        (r * columns + c, (r + 1) * columns + c) for r in range(rows - 1) for c in range(columns)
+    }
     assert sorted(zip(src.tolist(), dst.tolist())) == sorted(expected)
 
 
@@ -74,14 +78,18 @@ NATIVE_CALLS = {
     "rmat": lambda threads, seed: rmat_arrays(17, 2, seed=seed, threads=threads),
     "uniform": lambda threads, seed: uniform_arrays(100_003, 300_000, seed=seed, threads=threads),
     "grid": lambda threads, seed: grid_arrays(517, 601, threads=threads),
-    "weights": lambda threads, seed: (weight_array(300_000, low=-2, high=7, seed=seed, threads=threads),),
+    "weights": lambda threads, seed: (
+        weight_array(300_000, low=-2, high=7, seed=seed, threads=threads),
+    ),
 }
 
 
 @pytest.mark.parametrize("name", sorted(NATIVE_CALLS))
 def test_native_arrays_are_the_same_for_every_thread_count_and_follow_the_seed(name):
     arrays = NATIVE_CALLS[name](1, 5)
-    assert [a.dtype for a in arrays] == ([np.float64] if name == "weights" else [np.int32, np.int32])
+    assert [a.dtype for a in arrays] == (
+        [np.float64] if name == "weights" else [np.int32, np.int32]
+    )
     for threads in (2, 3, -1):
         assert all(np.array_equal(a, b) for a, b in zip(arrays, NATIVE_CALLS[name](threads, 5)))
     if name != "grid":
@@ -95,7 +103,9 @@ def test_native_values_are_in_range():
     assert len(src) == 16 << 12 and max(src.max(), dst.max()) < 1 << 12
     assert np.bincount(src, minlength=1 << 12).argmax() == 0
     weights = weight_array(200_000, low=-2, high=7)
-    assert np.array_equal(weights, np.floor(weights)) and set(np.unique(weights).tolist()) == set(range(-2, 8))
+    assert np.array_equal(weights, np.floor(weights)) and set(np.unique(weights).tolist()) == set(
+        range(-2, 8)
+    )
 
 
 @pytest.mark.parametrize("rows, columns", [(0, 3), (1, 1), (1, 5), (4, 1), (3, 4), (40, 70)])

@@ -70,7 +70,16 @@ def test_constructor_errors(args, error, message):
 
 @pytest.mark.parametrize(
     "args",
-    [(2.0,), (2**31,), (-(2**31) - 1,), ("3",), (3, [(0, 1, 2)]), (3, [0, 1]), (3, "ab"), ([[0.0]],)],
+    [
+        (2.0,),
+        (2**31,),
+        (-(2**31) - 1,),
+        ("3",),
+        (3, [(0, 1, 2)]),
+        (3, [0, 1]),
+        (3, "ab"),
+        ([[0.0]],),
+    ],
 )
 def test_constructor_rejects_unconvertible_arguments(args):
     with pytest.raises(TypeError, match="incompatible constructor arguments"):
@@ -96,7 +105,9 @@ def test_edges_self_loops_and_repeats(directed, adj):
     assert g.has_edge(0, 2) is False
 
 
-@pytest.mark.parametrize("u, v", [(0, 3), (3, 0), (-1, 0), (0, -1), (2**31 - 1, 0), (-(2**31), -(2**31))])
+@pytest.mark.parametrize(
+    "u, v", [(0, 3), (3, 0), (-1, 0), (0, -1), (2**31 - 1, 0), (-(2**31), -(2**31))]
+)
 def test_add_edge_out_of_range_changes_nothing(u, v):
     g = Graph(3, [(0, 1)])
     with pytest.raises(IndexError, match=exact(OUT_OF_RANGE)):
@@ -104,8 +115,17 @@ def test_add_edge_out_of_range_changes_nothing(u, v):
     assert g.get_adj() == [[1], [0], []]
 
 
-@pytest.mark.parametrize("query", [("degree", 3), ("degree", -1), ("has_edge", 0, 3), ("has_edge", 3, 0),
-                                   ("has_edge", -1, 0), ("has_edge", 0, -1)])
+@pytest.mark.parametrize(
+    "query",
+    [
+        ("degree", 3),
+        ("degree", -1),
+        ("has_edge", 0, 3),
+        ("has_edge", 3, 0),
+        ("has_edge", -1, 0),
+        ("has_edge", 0, -1),
+    ],
+)
 def test_queries_reject_invalid_vertex(query):
     g = Graph(3, [(0, 1)])
     with pytest.raises(IndexError, match=exact(INVALID)):
@@ -297,10 +317,16 @@ def test_no_dynamic_attributes():
     "code, expected",
     [
         ("Graph(3, [(0, 1), (1, 2)]).print_graph()", b"0 : 1 \n1 : 0 2 \n2 : 1 \n"),
-        ("g = Graph(3, [(0, 1), (1, 2)]); g.add_vertex(); g.print_graph()", b"0 : 1 \n1 : 0 2 \n2 : 1 \n3 : \n"),
+        (
+            "g = Graph(3, [(0, 1), (1, 2)]); g.add_vertex(); g.print_graph()",
+            b"0 : 1 \n1 : 0 2 \n2 : 1 \n3 : \n",
+        ),
         ("Graph().print_graph()", b""),
         ("Graph([[2, 2, 0], [], [1]], True).print_graph()", b"0 : 2 2 0 \n1 : \n2 : 1 \n"),
-        ("Graph(11, [(10, 0)], True).print_graph()", b"".join(b"%d : \n" % i for i in range(10)) + b"10 : 0 \n"),
+        (
+            "Graph(11, [(10, 0)], True).print_graph()",
+            b"".join(b"%d : \n" % i for i in range(10)) + b"10 : 0 \n",
+        ),
         ("Graph(1).print_graph(); Graph(2, [(1, 1)]).print_graph()", b"0 : \n0 : \n1 : 1 1 \n"),
         # Nothing is flushed: output still buffered at a hard exit is lost.
         ("import os; Graph(2).print_graph(); os._exit(0)", b""),

@@ -95,7 +95,9 @@ print(json.dumps(report), flush=True)
 def interrupt(name, mutate=False, delay=0.5):
     """Starts the child, sends SIGINT `delay` s into its loop; returns (report, sent time)."""
     code = f"NAME = {name!r}\nMUTATE = {mutate}\n" + CHILD.replace("ARGS", ALGORITHMS[name])
-    proc = subprocess.Popen([sys.executable, "-c", code], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    proc = subprocess.Popen(
+        [sys.executable, "-c", code], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True
+    )
     try:
         assert proc.stdout.readline() == "running\n", proc.communicate()[1]
         time.sleep(delay)

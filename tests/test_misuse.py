@@ -15,21 +15,36 @@ PROBES = {
     "method of Graph": ("vx.Graph.__new__(vx.Graph).add_vertex()", NOT_INITIALISED),
     "edge on Graph": ("vx.Graph.__new__(vx.Graph).add_edge(0, 1)", NOT_INITIALISED),
     "query on Graph": ("vx.Graph.__new__(vx.Graph).vertices()", NOT_INITIALISED),
-    "method of WeightedGraph": ("vx.WeightedGraph.__new__(vx.WeightedGraph).add_edge(0, 1, 1.0)", NOT_INITIALISED),
+    "method of WeightedGraph": (
+        "vx.WeightedGraph.__new__(vx.WeightedGraph).add_edge(0, 1, 1.0)",
+        NOT_INITIALISED,
+    ),
     "inherited method": ("vx.WeightedGraph.__new__(vx.WeightedGraph).degree(0)", NOT_INITIALISED),
     "algorithm": ("vx.triangle_count_parallel(vx.Graph.__new__(vx.Graph))", NOT_INITIALISED),
-    "weighted algorithm": ("vx.parallel_dijkstra(vx.WeightedGraph.__new__(vx.WeightedGraph), 0)", NOT_INITIALISED),
-    "array function": ("import veltrix._native as n; n.hop_distances(vx.Graph.__new__(vx.Graph), 0, 1)", NOT_INITIALISED),
+    "weighted algorithm": (
+        "vx.parallel_dijkstra(vx.WeightedGraph.__new__(vx.WeightedGraph), 0)",
+        NOT_INITIALISED,
+    ),
+    "array function": (
+        "import veltrix._native as n; n.hop_distances(vx.Graph.__new__(vx.Graph), 0, 1)",
+        NOT_INITIALISED,
+    ),
     "weighted array function": (
         "import veltrix._native as n; n.shortest_distances(vx.Graph.__new__(vx.Graph), 0, 1)",
         NOT_INITIALISED,
     ),
-    "CSR arrays": ("import veltrix._native as n; n.CsrArrays.__new__(n.CsrArrays).offsets", NOT_INITIALISED),
+    "CSR arrays": (
+        "import veltrix._native as n; n.CsrArrays.__new__(n.CsrArrays).offsets",
+        NOT_INITIALISED,
+    ),
     "CSR array function": (
         "import veltrix._native as n; n.triangle_count(n.CsrArrays.__new__(n.CsrArrays), 1)",
         NOT_INITIALISED,
     ),
-    "CSR batches": ("import veltrix._native as n; n.CsrBatches.__new__(n.CsrBatches).finish(1)", NOT_INITIALISED),
+    "CSR batches": (
+        "import veltrix._native as n; n.CsrBatches.__new__(n.CsrBatches).finish(1)",
+        NOT_INITIALISED,
+    ),
     "Graph.__init__ on a WeightedGraph": ("vx.Graph.__init__(w, 5)", WRONG_INIT),
     "Graph.__init__ in a subclass": (
         "class Sub(vx.WeightedGraph):\n    def __init__(self):\n        vx.Graph.__init__(self, 5)\nSub()",
@@ -41,7 +56,9 @@ PROBES = {
 def run_isolated(code):
     """Runs `code` in a fresh interpreter; returns its stdout, failing on any non-zero exit."""
     script = "import _veltrix as vx\n" + textwrap.dedent(code)
-    proc = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, timeout=120)
+    proc = subprocess.run(
+        [sys.executable, "-c", script], capture_output=True, text=True, timeout=120
+    )
     assert proc.returncode == 0, f"exit status {proc.returncode}:\n{proc.stderr[-3000:]}"
     return proc.stdout
 

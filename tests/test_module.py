@@ -8,13 +8,31 @@ import _veltrix
 
 # Every module attribute, in the order the module registers it.
 REGISTRATION_ORDER = [
-    "Graph", "WeightedGraph", "hardware_threads", "get_thread_count", "chunk_size",
-    "parallel_connected_components", "parallel_pagerank", "parallel_pagerank_bfs", "parallel_bfs",
-    "parallel_dfs", "parallel_dijkstra", "triangle_count_parallel",
+    "Graph",
+    "WeightedGraph",
+    "hardware_threads",
+    "get_thread_count",
+    "chunk_size",
+    "parallel_connected_components",
+    "parallel_pagerank",
+    "parallel_pagerank_bfs",
+    "parallel_bfs",
+    "parallel_dfs",
+    "parallel_dijkstra",
+    "triangle_count_parallel",
 ]
 GRAPH_METHODS = [
-    "vertices", "is_directed", "get_adj", "add_vertex", "add_edge", "add_edges",
-    "build_from_adj_matrix", "build_from_adj_list", "degree", "has_edge", "print_graph",
+    "vertices",
+    "is_directed",
+    "get_adj",
+    "add_vertex",
+    "add_edge",
+    "add_edges",
+    "build_from_adj_matrix",
+    "build_from_adj_list",
+    "degree",
+    "has_edge",
+    "print_graph",
 ]
 STUB = Path(__file__).resolve().parent.parent / "python" / "_veltrix-stubs" / "__init__.pyi"
 
@@ -39,10 +57,22 @@ def test_registration_order():
 
 def test_graph_class_attributes():
     graph = _veltrix.Graph
-    assert [n for n in vars(graph) if not n.startswith("__")] == ["_pybind11_conduit_v1_"] + GRAPH_METHODS
+    assert [n for n in vars(graph) if not n.startswith("__")] == [
+        "_pybind11_conduit_v1_"
+    ] + GRAPH_METHODS
     assert not graph.__doc__
-    for special in ("__repr__", "__str__", "__len__", "__eq__", "__hash__", "__contains__", "__getstate__",
-                    "__setstate__", "__reduce__", "__iter__"):
+    for special in (
+        "__repr__",
+        "__str__",
+        "__len__",
+        "__eq__",
+        "__hash__",
+        "__contains__",
+        "__getstate__",
+        "__setstate__",
+        "__reduce__",
+        "__iter__",
+    ):
         assert special not in vars(graph)
 
 
@@ -95,8 +125,11 @@ def registered_text():
             continue
         members = [(name, entry)]
         if isinstance(entry, type):
-            members += [(f"{name}.{n}", m) for n, m in vars(entry).items()
-                        if (not n.startswith("__") or n == "__init__") and n != "_pybind11_conduit_v1_"]
+            members += [
+                (f"{name}.{n}", m)
+                for n, m in vars(entry).items()
+                if (not n.startswith("__") or n == "__init__") and n != "_pybind11_conduit_v1_"
+            ]
         for member, obj in members:
             lines += [f"## {member}", *(obj.__doc__ or "").splitlines()]
     return lines
@@ -108,7 +141,9 @@ def test_signature_text_is_unchanged():
 
     expected = (Path(__file__).parent / "signatures.txt").read_text().splitlines()
     actual = registered_text()
-    diff = "\n".join(difflib.unified_diff(expected, actual, "signatures.txt", "built module", lineterm=""))
+    diff = "\n".join(
+        difflib.unified_diff(expected, actual, "signatures.txt", "built module", lineterm="")
+    )
     assert actual == expected, (
         f"The registered signature text differs from tests/signatures.txt in a module built with "
         f"pybind11 {PYBIND11_VERSION}; the build requirement pins the release series whose text it is.\n{diff}"

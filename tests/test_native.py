@@ -25,11 +25,15 @@ def tool(name):
 
 def run(command):
     proc = subprocess.run(command, capture_output=True, text=True, timeout=900, cwd=ROOT)
-    assert proc.returncode == 0, f"{' '.join(map(str, command))} failed:\n{proc.stdout}\n{proc.stderr}"
+    assert proc.returncode == 0, (
+        f"{' '.join(map(str, command))} failed:\n{proc.stdout}\n{proc.stderr}"
+    )
 
 
 # These programs do not load the extension, so the run against the sanitized extension skips them.
-@pytest.mark.skipif(UNDER_ASAN, reason="covered by the plain run; the programs do not load the extension")
+@pytest.mark.skipif(
+    UNDER_ASAN, reason="covered by the plain run; the programs do not load the extension"
+)
 @pytest.mark.parametrize("preset", PRESETS)
 def test_native_programs(preset, tmp_path_factory):
     build = tmp_path_factory.mktemp(f"native-{preset}")

@@ -32,7 +32,14 @@ def multigraph():
 
 def weighted(kind, directed_graph=True):
     G = nx.DiGraph() if directed_graph else nx.Graph()
-    edges = [("s", "a", 4), ("s", "b", 1), ("b", "a", 2), ("a", "c", 1), ("b", "c", 5), ("c", "d", 3)]
+    edges = [
+        ("s", "a", 4),
+        ("s", "b", 1),
+        ("b", "a", 2),
+        ("a", "c", 1),
+        ("b", "c", 5),
+        ("c", "d", 3),
+    ]
     G.add_weighted_edges_from((u, v, kind(w)) for u, v, w in edges)
     G.add_node("far")
     return G
@@ -85,13 +92,18 @@ CALLS = [
 ]
 
 
-@pytest.mark.parametrize("name, make, args", CALLS, ids=[f"{c[0]}-{i}" for i, c in enumerate(CALLS)])
+@pytest.mark.parametrize(
+    "name, make, args", CALLS, ids=[f"{c[0]}-{i}" for i, c in enumerate(CALLS)]
+)
 def test_results_equal_networkx(name, make, args):
     func = getattr(nx, name)
     same(func(make(), *args), func(make(), *args, backend="veltrix"))
 
 
-@pytest.mark.parametrize("name, low", [("single_source_dijkstra_path_length", 0), ("single_source_bellman_ford_path_length", -1)])
+@pytest.mark.parametrize(
+    "name, low",
+    [("single_source_dijkstra_path_length", 0), ("single_source_bellman_ford_path_length", -1)],
+)
 def test_multigraph_uses_lightest_parallel_edge(name, low):
     G = nx.MultiDiGraph()
     G.add_weighted_edges_from([(0, 1, 5), (0, 1, 2), (1, 2, low), (0, 2, 3), (2, 3, 4), (3, 2, 7)])
@@ -108,14 +120,20 @@ NEGATIVE_CYCLES = [
 
 @pytest.mark.parametrize("G", NEGATIVE_CYCLES)
 def test_reachable_negative_cycle_raises_unbounded(G):
-    for name, args in (("single_source_bellman_ford_path_length", (0,)), ("bellman_ford_path_length", (0, 1))):
+    for name, args in (
+        ("single_source_bellman_ford_path_length", (0,)),
+        ("bellman_ford_path_length", (0, 1)),
+    ):
         with pytest.raises(nx.NetworkXUnbounded, match="Negative cycle detected."):
             getattr(nx, name)(G, *args, backend="veltrix")
 
 
 def test_unreachable_negative_cycle_is_ignored():
     G = nx.DiGraph([(0, 1, {"weight": 2}), (5, 6, {"weight": -3}), (6, 5, {"weight": 1})])
-    same(nx.single_source_bellman_ford_path_length(G, 0), nx.single_source_bellman_ford_path_length(G, 0, backend="veltrix"))
+    same(
+        nx.single_source_bellman_ford_path_length(G, 0),
+        nx.single_source_bellman_ford_path_length(G, 0, backend="veltrix"),
+    )
 
 
 ERRORS = [
@@ -136,7 +154,9 @@ ERRORS = [
 ]
 
 
-@pytest.mark.parametrize("name, make, args", ERRORS, ids=[f"{e[0]}-{i}" for i, e in enumerate(ERRORS)])
+@pytest.mark.parametrize(
+    "name, make, args", ERRORS, ids=[f"{e[0]}-{i}" for i, e in enumerate(ERRORS)]
+)
 def test_exceptions_equal_networkx(name, make, args):
     func = getattr(nx, name)
     with pytest.raises(Exception) as expected:
@@ -182,7 +202,9 @@ DECLINES = [
 ]
 
 
-@pytest.mark.parametrize("name, make, args, kwargs", DECLINES, ids=[f"{d[0]}-{i}" for i, d in enumerate(DECLINES)])
+@pytest.mark.parametrize(
+    "name, make, args, kwargs", DECLINES, ids=[f"{d[0]}-{i}" for i, d in enumerate(DECLINES)]
+)
 def test_declined_calls_fall_back_and_refuse_explicit_dispatch(name, make, args, kwargs):
     func = getattr(nx, name)
     expected = func(make(), *args, **kwargs)
@@ -203,7 +225,9 @@ def pagerank_graphs():
     return [G, H, M, W]
 
 
-@pytest.mark.parametrize("G", pagerank_graphs(), ids=["digraph", "karate-str", "multidigraph", "one-weight"])
+@pytest.mark.parametrize(
+    "G", pagerank_graphs(), ids=["digraph", "karate-str", "multidigraph", "one-weight"]
+)
 def test_pagerank_within_networkx_tolerance(G):
     n, tol, alpha = len(G), 1e-6, 0.85
     expected = nx.pagerank(G, alpha=alpha, tol=tol)
@@ -216,7 +240,13 @@ def test_pagerank_within_networkx_tolerance(G):
 
 
 def test_pagerank_iterations_cover_defaults_and_refuse_bad_parameters():
-    assert [algorithms.pagerank_iterations(n, 0.85, 1e-6) for n in (1, 10, 100, 10**4, 10**6)] == [91, 77, 62, 34, 6]
+    assert [algorithms.pagerank_iterations(n, 0.85, 1e-6) for n in (1, 10, 100, 10**4, 10**6)] == [
+        91,
+        77,
+        62,
+        34,
+        6,
+    ]
     assert algorithms.pagerank_iterations(10, 1.0, 1e-6) is None
     assert algorithms.pagerank_iterations(10, 0.85, 0.0) is None
 

@@ -161,7 +161,9 @@ def _source(edges):
 
 
 @pytest.mark.parametrize("family", FAMILIES)
-@pytest.mark.parametrize("kind", ["components", "pagerank", "hops", "reachable", "distances", "triangles"])
+@pytest.mark.parametrize(
+    "kind", ["components", "pagerank", "hops", "reachable", "distances", "triangles"]
+)
 def test_same_answers_as_native(spark, family, kind):
     n, edges, directed = FAMILIES[family]
     graph = vx.Graph(n, edges, directed)
@@ -173,7 +175,9 @@ def test_same_answers_as_native(spark, family, kind):
     elif kind == "pagerank":
         # Every iteration runs the same plan; the third already spreads mass that dangled twice.
         got = vs.to_numpy(vs.pagerank(frame, n, iterations=3, damping=0.85, directed=directed), n)
-        np.testing.assert_allclose(got, vx.parallel_pagerank(graph, iterations=3), rtol=1e-12, atol=0)
+        np.testing.assert_allclose(
+            got, vx.parallel_pagerank(graph, iterations=3), rtol=1e-12, atol=0
+        )
     elif kind == "hops":
         got = vs.to_numpy(vs.hop_distances(frame, n, source, directed=directed), n)
         assert got.tolist() == vx.parallel_bfs(graph, source)
@@ -184,7 +188,9 @@ def test_same_answers_as_native(spark, family, kind):
         weighted = _weights(edges, 7)
         wgraph = vx.WeightedGraph(n, directed)
         wgraph.add_edges(weighted)
-        got = vs.to_numpy(vs.shortest_distances(_frame(spark, weighted, True), n, source, directed=directed), n)
+        got = vs.to_numpy(
+            vs.shortest_distances(_frame(spark, weighted, True), n, source, directed=directed), n
+        )
         # Bit for bit, 1e18 for the unreached included.
         assert got.tolist() == vx.parallel_dijkstra(wgraph, source)
     else:
@@ -195,7 +201,12 @@ def test_same_answers_as_native(spark, family, kind):
 def test_repeated_edges_weigh_triangles_as_the_kernel_does(spark, directed):
     # Each pair of a triangle repeated a different number of times, plus a triangle whose
     # highest vertex is the one of lowest degree, so both branches of the weight rule run.
-    edges = [(0, 1)] * 2 + [(0, 2)] * 3 + [(1, 2)] * 5 + [(2, 3), (3, 4), (2, 4), (4, 2), (9, 3), (9, 4)]
+    edges = (
+        [(0, 1)] * 2
+        + [(0, 2)] * 3
+        + [(1, 2)] * 5
+        + [(2, 3), (3, 4), (2, 4), (4, 2), (9, 3), (9, 4)]
+    )
     edges += [(10 + i, j) for i in range(5) for j in (0, 1, 2)]
     n = 15
     got = vs.triangle_count(_frame(spark, edges), n, directed=directed)
@@ -305,15 +316,24 @@ def test_the_same_code_runs_over_spark_connect(spark):
     weighted = _weights(edges, 3)
     source = _source(edges)
     proc = subprocess.run(
-        [sys.executable, "-c", textwrap.dedent(CONNECT_SCRIPT), json.dumps([url, n, weighted, directed, source])],
-        capture_output=True, text=True, timeout=600,
+        [
+            sys.executable,
+            "-c",
+            textwrap.dedent(CONNECT_SCRIPT),
+            json.dumps([url, n, weighted, directed, source]),
+        ],
+        capture_output=True,
+        text=True,
+        timeout=600,
     )
     assert proc.returncode == 0, proc.stderr[-3000:]
     out = json.loads(proc.stdout.strip().splitlines()[-1])
     graph = vx.WeightedGraph(n, directed)
     graph.add_edges(weighted)
     assert out["components"] == vx.parallel_connected_components(graph)
-    np.testing.assert_allclose(out["pagerank"], vx.parallel_pagerank(graph, iterations=3), rtol=1e-12, atol=0)
+    np.testing.assert_allclose(
+        out["pagerank"], vx.parallel_pagerank(graph, iterations=3), rtol=1e-12, atol=0
+    )
     assert out["hops"] == vx.parallel_bfs(graph, source)
     assert out["distances"] == vx.parallel_dijkstra(graph, source)
     assert out["triangles"] == vx.triangle_count_parallel(graph)

@@ -14,8 +14,18 @@ def test_hardware_threads():
 
 @pytest.mark.parametrize(
     "requested, expected",
-    [(-1, HARDWARE), (0, HARDWARE), (-7, HARDWARE), (-(2**31), HARDWARE), (1, 1), (2, min(2, HARDWARE)),
-     (HARDWARE, HARDWARE), (HARDWARE + 1, HARDWARE), (2**31 - 1, HARDWARE), (True, 1)],
+    [
+        (-1, HARDWARE),
+        (0, HARDWARE),
+        (-7, HARDWARE),
+        (-(2**31), HARDWARE),
+        (1, 1),
+        (2, min(2, HARDWARE)),
+        (HARDWARE, HARDWARE),
+        (HARDWARE + 1, HARDWARE),
+        (2**31 - 1, HARDWARE),
+        (True, 1),
+    ],
 )
 def test_get_thread_count(requested, expected):
     assert get_thread_count(requested) == expected
@@ -23,9 +33,23 @@ def test_get_thread_count(requested, expected):
 
 @pytest.mark.parametrize(
     "n, threads, expected",
-    [(10, 4, 3), (12, 4, 3), (13, 4, 4), (0, 4, 0), (1, 4, 1), (7, 1, 7), (10, 0, 10), (10, -3, 10),
-     (-5, 2, -2), (-1, 4, 0), (-6, 4, 0), (2**31 - 1, 2, 1073741824), (2**31 - 1, 2**31 - 1, 1),
-     (-(2**31), 2, 1 - 2**30), (-(2**31), -1, -(2**31))],
+    [
+        (10, 4, 3),
+        (12, 4, 3),
+        (13, 4, 4),
+        (0, 4, 0),
+        (1, 4, 1),
+        (7, 1, 7),
+        (10, 0, 10),
+        (10, -3, 10),
+        (-5, 2, -2),
+        (-1, 4, 0),
+        (-6, 4, 0),
+        (2**31 - 1, 2, 1073741824),
+        (2**31 - 1, 2**31 - 1, 1),
+        (-(2**31), 2, 1 - 2**30),
+        (-(2**31), -1, -(2**31)),
+    ],
 )
 def test_chunk_size(n, threads, expected):
     assert chunk_size(n, threads) == expected

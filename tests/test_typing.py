@@ -21,7 +21,11 @@ pytestmark = pytest.mark.slow
 
 def run(args, cwd, **env):
     proc = subprocess.run(
-        [sys.executable, "-m", *args], cwd=cwd, capture_output=True, text=True, timeout=600,
+        [sys.executable, "-m", *args],
+        cwd=cwd,
+        capture_output=True,
+        text=True,
+        timeout=600,
         env={**os.environ, **env},
     )
     assert proc.returncode == 0, proc.stdout + proc.stderr
@@ -52,10 +56,31 @@ def test_installed_beside_the_module():
 
 
 def test_stub_agrees_with_the_module(stub_dir):
-    run(["mypy.stubtest", "_veltrix", "--mypy-config-file", str(ROOT / "pyproject.toml"),
-         "--allowlist", str(ROOT / "tests" / "stubtest_allowlist.txt")], stub_dir, MYPYPATH=str(stub_dir))
+    run(
+        [
+            "mypy.stubtest",
+            "_veltrix",
+            "--mypy-config-file",
+            str(ROOT / "pyproject.toml"),
+            "--allowlist",
+            str(ROOT / "tests" / "stubtest_allowlist.txt"),
+        ],
+        stub_dir,
+        MYPYPATH=str(stub_dir),
+    )
 
 
 def test_package_and_examples_type_check(stub_dir):
-    run(["mypy", "--config-file", str(ROOT / "pyproject.toml"), "--cache-dir", str(stub_dir / "cache"),
-         str(ROOT / "python" / "veltrix"), str(ROOT / "examples")], stub_dir, MYPYPATH=str(stub_dir))
+    run(
+        [
+            "mypy",
+            "--config-file",
+            str(ROOT / "pyproject.toml"),
+            "--cache-dir",
+            str(stub_dir / "cache"),
+            str(ROOT / "python" / "veltrix"),
+            str(ROOT / "examples"),
+        ],
+        stub_dir,
+        MYPYPATH=str(stub_dir),
+    )

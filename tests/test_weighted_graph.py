@@ -22,7 +22,12 @@ def assert_in_step(g):
 
 @pytest.mark.parametrize(
     "args, kwargs, n, directed",
-    [((), {}, 0, False), ((3,), {}, 3, False), ((3, True), {}, 3, True), ((3,), {"directed": True}, 3, True)],
+    [
+        ((), {}, 0, False),
+        ((3,), {}, 3, False),
+        ((3, True), {}, 3, True),
+        ((3,), {"directed": True}, 3, True),
+    ],
 )
 def test_constructors(args, kwargs, n, directed):
     g = WeightedGraph(*args, **kwargs)
@@ -31,7 +36,9 @@ def test_constructors(args, kwargs, n, directed):
     assert_in_step(g)
 
 
-@pytest.mark.parametrize("args, error", [((-1,), ValueError), (([[1], [0]],), TypeError), ((2, [(0, 1)]), TypeError)])
+@pytest.mark.parametrize(
+    "args, error", [((-1,), ValueError), (([[1], [0]],), TypeError), ((2, [(0, 1)]), TypeError)]
+)
 def test_constructor_errors(args, error):
     # A negative count is an impossible size; Graph's list and edge-list constructors are hidden.
     with pytest.raises(error, match="vector too long" if error is ValueError else None):
@@ -53,7 +60,11 @@ def test_add_edge_and_add_edges(directed):
 
 
 BEFORE = [[(1, 1.5)], [(0, 1.5)], []]
-KEPT = [[(1, 1.5), (2, 1.0)], [(0, 1.5)], [(0, 1.0)]]  # add_edges keeps the edges before the bad one
+KEPT = [
+    [(1, 1.5), (2, 1.0)],
+    [(0, 1.5)],
+    [(0, 1.0)],
+]  # add_edges keeps the edges before the bad one
 
 
 @pytest.mark.parametrize(
@@ -161,9 +172,21 @@ def test_add_vertex_grows_both_sets():
     [
         (lambda g: Graph.add_edge(g, 0, 1), False, [[(1, 1.0)], [(0, 1.0)], []]),
         (lambda g: Graph.add_edges(g, [(0, 1), (1, 1)]), True, [[(1, 1.0)], [(1, 1.0)], []]),
-        (lambda g: Graph.build_from_adj_list(g, [[1], [0, 0]]), False, [[(1, 1.0)], [(0, 1.0), (0, 1.0)]]),
-        (lambda g: Graph.build_from_adj_matrix(g, [[0, 3], [0, 0]]), False, [[(1, 3.0)], [(0, 3.0)]]),
-        (lambda g: Graph.build_from_adj_matrix(g, [[-2, 0], [5, 4, 0]]), True, [[(0, -2.0)], [(0, 5.0), (1, 4.0)]]),
+        (
+            lambda g: Graph.build_from_adj_list(g, [[1], [0, 0]]),
+            False,
+            [[(1, 1.0)], [(0, 1.0), (0, 1.0)]],
+        ),
+        (
+            lambda g: Graph.build_from_adj_matrix(g, [[0, 3], [0, 0]]),
+            False,
+            [[(1, 3.0)], [(0, 3.0)]],
+        ),
+        (
+            lambda g: Graph.build_from_adj_matrix(g, [[-2, 0], [5, 4, 0]]),
+            True,
+            [[(0, -2.0)], [(0, 5.0), (1, 4.0)]],
+        ),
     ],
 )
 def test_unweighted_operations_keep_lists_in_step(operation, directed, expected):
@@ -193,12 +216,16 @@ def test_methods_on_wrong_self(call):
     [
         ("WeightedGraph().print_graph()", b""),
         ("WeightedGraph(2, True).print_graph()", b"0 : \n1 : \n"),
-        ("g = WeightedGraph(3); g.add_edge(0, 1, 2.5); g.add_edge(1, 2, 1.0); g.print_graph()",
-         b"0 : (1, 2.5) \n1 : (0, 2.5) (2, 1) \n2 : (1, 1) \n"),
+        (
+            "g = WeightedGraph(3); g.add_edge(0, 1, 2.5); g.add_edge(1, 2, 1.0); g.print_graph()",
+            b"0 : (1, 2.5) \n1 : (0, 2.5) (2, 1) \n2 : (1, 1) \n",
+        ),
         ("g = WeightedGraph(1); g.add_edge(0, 0, 3); g.print_graph()", b"0 : (0, 3) (0, 3) \n"),
         # Graph's method reaches the weighted form too.
-        ("g = WeightedGraph(2); Graph.add_edge(g, 0, 1); Graph.print_graph(g)",
-         b"0 : (1, 1) \n1 : (0, 1) \n"),
+        (
+            "g = WeightedGraph(2); Graph.add_edge(g, 0, 1); Graph.print_graph(g)",
+            b"0 : (1, 1) \n1 : (0, 1) \n",
+        ),
     ],
 )
 def test_print_graph(native_stdout, code, expected):
@@ -207,12 +234,27 @@ def test_print_graph(native_stdout, code, expected):
 
 def test_print_graph_number_format(native_stdout):
     cases = {
-        "1e18": "1e+18", "0.1": "0.1", "1234567": "1.23457e+06", "1e-5": "1e-05", "123456": "123456",
-        "1e6": "1e+06", "0.0001": "0.0001", "-2.5": "-2.5", "0.3333333333": "0.333333", "-0.0": "-0",
-        "9007199254740992": "9.0072e+15", "nan": "nan", "inf": "inf", "-inf": "-inf",
+        "1e18": "1e+18",
+        "0.1": "0.1",
+        "1234567": "1.23457e+06",
+        "1e-5": "1e-05",
+        "123456": "123456",
+        "1e6": "1e+06",
+        "0.0001": "0.0001",
+        "-2.5": "-2.5",
+        "0.3333333333": "0.333333",
+        "-0.0": "-0",
+        "9007199254740992": "9.0072e+15",
+        "nan": "nan",
+        "inf": "inf",
+        "-inf": "-inf",
     }
-    code = (f"g = WeightedGraph({len(cases)}, True)\n"
-            f"for i, w in enumerate({list(cases)!r}): g.add_edge(i, 0, float(w))\n"
-            "g.print_graph()")
-    expected = b"".join(b"%d : (0, %s) \n" % (i, text.encode()) for i, text in enumerate(cases.values()))
+    code = (
+        f"g = WeightedGraph({len(cases)}, True)\n"
+        f"for i, w in enumerate({list(cases)!r}): g.add_edge(i, 0, float(w))\n"
+        "g.print_graph()"
+    )
+    expected = b"".join(
+        b"%d : (0, %s) \n" % (i, text.encode()) for i, text in enumerate(cases.values())
+    )
     assert native_stdout(code) == expected

@@ -21,7 +21,8 @@ auto owned_array(Storage&& values) {
     auto owner = std::make_unique<Storage>(std::move(values));
     T* const data = owner->data();
     const auto size = static_cast<pybind11::ssize_t>(owner->size());
-    pybind11::capsule free_with_array(owner.get(), [](void* p) { delete static_cast<Storage*>(p); });
+    pybind11::capsule free_with_array(owner.get(),
+                                      [](void* p) { delete static_cast<Storage*>(p); });
     owner.release();
     return pybind11::array_t<T>(size, data, free_with_array);
 }

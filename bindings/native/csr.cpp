@@ -79,8 +79,8 @@ const double* weights_of(const py::object& weights, py::ssize_t edges) {
     return data_of<double>(array);
 }
 
-CsrArrays from_edges(const py::array& src, const py::array& dst, int n, const py::object& weights, bool directed,
-                     bool simplify, int threads) {
+CsrArrays from_edges(const py::array& src, const py::array& dst, int n, const py::object& weights,
+                     bool directed, bool simplify, int threads) {
     if (n < 0) throw py::value_error("the vertex count must not be negative");
     const int workers = get_thread_count(threads);
     return wrap(with_ids(src, dst, [&](const auto* s, const auto* d) {
@@ -106,13 +106,15 @@ auto on_team(int threads, std::int64_t work, Step&& step) {
 // CsrBuilder for Python: batches of numpy arrays, each counted and then placed without the lock.
 class Batches {
 public:
-    Batches(int n, bool directed, bool weighted, bool simplify) : builder_(n, directed, weighted, simplify) {
+    Batches(int n, bool directed, bool weighted, bool simplify)
+        : builder_(n, directed, weighted, simplify) {
         if (n < 0) throw py::value_error("the vertex count must not be negative");
     }
 
     void count(const py::array& src, const py::array& dst, int threads) {
         with_ids(src, dst, [&](const auto* s, const auto* d) {
-            on_team(threads, 2 * src.shape(0), [&](Team& team) { builder_.count(s, d, src.shape(0), team); });
+            on_team(threads, 2 * src.shape(0),
+                    [&](Team& team) { builder_.count(s, d, src.shape(0), team); });
             return 0;
         });
     }
@@ -120,7 +122,8 @@ public:
     void place(const py::array& src, const py::array& dst, const py::object& weights, int threads) {
         with_ids(src, dst, [&](const auto* s, const auto* d) {
             const double* w = weights_of(weights, src.shape(0));
-            on_team(threads, 2 * src.shape(0), [&](Team& team) { builder_.place(s, d, w, src.shape(0), team); });
+            on_team(threads, 2 * src.shape(0),
+                    [&](Team& team) { builder_.place(s, d, w, src.shape(0), team); });
             return 0;
         });
     }
@@ -145,8 +148,8 @@ CsrArrays from_graph(const Graph& graph, int threads) {
 }
 
 // Arrays from outside (a file): refused with ValueError unless they form a valid graph.
-CsrArrays checked(int n, const py::array& offsets, const py::array& targets, const py::object& weights,
-                  bool directed, bool mirrored, int threads) {
+CsrArrays checked(int n, const py::array& offsets, const py::array& targets,
+                  const py::object& weights, bool directed, bool mirrored, int threads) {
     if (n < 0) throw py::value_error("the vertex count must not be negative");
     if (!is_plain<std::int64_t>(offsets) || offsets.shape(0) != static_cast<py::ssize_t>(n) + 1)
         throw py::value_error("the offsets must be " + std::to_string(n + 1LL) + " int64 values");
@@ -168,16 +171,22 @@ CsrArrays checked(int n, const py::array& offsets, const py::array& targets, con
         return csr_problem(n, o, t, entries, mirrored, team);
     });
     if (!problem.empty()) throw py::value_error(problem);
-    return {n, directed, mirrored, read_only(py::reinterpret_borrow<py::array_t<std::int64_t>>(offsets)),
-            read_only(py::reinterpret_borrow<py::array_t<std::int32_t>>(targets)), weighted,
+    return {n,
+            directed,
+            mirrored,
+            read_only(py::reinterpret_borrow<py::array_t<std::int64_t>>(offsets)),
+            read_only(py::reinterpret_borrow<py::array_t<std::int32_t>>(targets)),
+            weighted,
             weighted ? read_only(weight_array) : weight_array};
 }
 
 }  // namespace
 
 void register_csr(py::module_& m) {
-    const auto n = py::arg("num_vertices"), src = py::arg("src"), dst = py::arg("dst"), weights = py::arg("weights");
-    const auto directed = py::arg("directed"), simplify = py::arg("simplify"), threads = py::arg("threads");
+    const auto n = py::arg("num_vertices"), src = py::arg("src"), dst = py::arg("dst"),
+               weights = py::arg("weights");
+    const auto directed = py::arg("directed"), simplify = py::arg("simplify"),
+               threads = py::arg("threads");
     py::class_<CsrArrays>(m, "CsrArrays")
         .def_property_readonly("num_vertices", initialised_field(&CsrArrays::vertices))
         .def_property_readonly("directed", initialised_field(&CsrArrays::directed))
@@ -193,8 +202,8 @@ void register_csr(py::module_& m) {
         .def("place", initialised_method(&Batches::place), src, dst, weights, threads)
         .def("finish", initialised_method(&Batches::finish), threads);
     m.def("csr_from_graph", &from_graph, py::arg("graph"), threads);
-    m.def("csr_checked", &checked, n, py::arg("offsets"), py::arg("targets"), weights, directed, py::arg("mirrored"),
-          threads);
+    m.def("csr_checked", &checked, n, py::arg("offsets"), py::arg("targets"), weights, directed,
+          py::arg("mirrored"), threads);
 }
 
 }  // namespace veltrix::bindings::native

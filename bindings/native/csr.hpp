@@ -23,7 +23,8 @@ struct CsrArrays {
     pybind11::array_t<double> weights;  // empty unless weighted
 
     CsrView view() const {
-        return {vertices, offsets.data(), targets.data(), weighted ? weights.data() : nullptr, mirrored};
+        return {vertices, offsets.data(), targets.data(), weighted ? weights.data() : nullptr,
+                mirrored};
     }
 };
 

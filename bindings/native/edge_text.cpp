@@ -22,7 +22,8 @@ namespace {
 class ByteView {
 public:
     explicit ByteView(const py::object& source) {
-        if (PyObject_GetBuffer(source.ptr(), &view_, PyBUF_SIMPLE) != 0) throw py::error_already_set();
+        if (PyObject_GetBuffer(source.ptr(), &view_, PyBUF_SIMPLE) != 0)
+            throw py::error_already_set();
     }
     ByteView(const ByteView&) = delete;
     ByteView& operator=(const ByteView&) = delete;
@@ -48,10 +49,12 @@ const char* problem_name(EdgeTextProblem problem) {
     return "none";
 }
 
-py::tuple parse_block(const py::object& block, const std::string& comments, const std::string& delimiter,
-                      bool weighted, int threads, std::int64_t piece_bytes) {
+py::tuple parse_block(const py::object& block, const std::string& comments,
+                      const std::string& delimiter, bool weighted, int threads,
+                      std::int64_t piece_bytes) {
     if (delimiter.size() > 1) throw py::value_error("the delimiter must be a single byte");
-    if (delimiter == "\n" || delimiter == "\r") throw py::value_error("the delimiter cannot be a line end");
+    if (delimiter == "\n" || delimiter == "\r")
+        throw py::value_error("the delimiter cannot be a line end");
     if (piece_bytes < 1) throw py::value_error("piece_bytes must be positive");
     EdgeTextFormat format;
     format.delimiter = delimiter.empty() ? '\0' : delimiter[0];
@@ -67,20 +70,21 @@ py::tuple parse_block(const py::object& block, const std::string& comments, cons
     py::object problem = py::none();
     if (parsed.error.problem != EdgeTextProblem::none) {
         const EdgeTextError& e = parsed.error;
-        problem = py::make_tuple(problem_name(e.problem), e.line, e.line_begin, e.line_end, e.field_begin,
-                                 e.field_end, e.value);
+        problem = py::make_tuple(problem_name(e.problem), e.line, e.line_begin, e.line_end,
+                                 e.field_begin, e.field_end, e.value);
     }
     py::object weights = py::none();
     if (weighted) weights = owned_array(std::move(parsed.weights));
-    return py::make_tuple(owned_array(std::move(parsed.src)), owned_array(std::move(parsed.dst)), weights,
-                          parsed.lines, problem);
+    return py::make_tuple(owned_array(std::move(parsed.src)), owned_array(std::move(parsed.dst)),
+                          weights, parsed.lines, problem);
 }
 
 }  // namespace
 
 void register_edge_text(py::module_& m) {
-    m.def("parse_edge_text", &parse_block, py::arg("block"), py::kw_only(), py::arg("comments") = std::string(),
-          py::arg("delimiter") = std::string(), py::arg("weighted") = false, py::arg("threads") = -1,
+    m.def("parse_edge_text", &parse_block, py::arg("block"), py::kw_only(),
+          py::arg("comments") = std::string(), py::arg("delimiter") = std::string(),
+          py::arg("weighted") = false, py::arg("threads") = -1,
           py::arg("piece_bytes") = std::int64_t{1} << 20,
           R"(Parse a block of edge-list text (bytes-like, ending at a line end or the file's end).
 

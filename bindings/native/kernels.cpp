@@ -49,8 +49,10 @@ template <class G>
 void require_weights(const G& graph) {
     require_initialised(graph);
     bool weighted;
-    if constexpr (std::is_same_v<G, CsrArrays>) weighted = graph.weighted;
-    else weighted = dynamic_cast<const WeightedGraph*>(&graph) != nullptr;
+    if constexpr (std::is_same_v<G, CsrArrays>)
+        weighted = graph.weighted;
+    else
+        weighted = dynamic_cast<const WeightedGraph*>(&graph) != nullptr;
     if (!weighted) throw py::value_error("shortest distances need a weighted graph");
 }
 
@@ -60,38 +62,67 @@ void register_for(py::module_& m) {
     const auto graph = py::arg("graph");
     const auto source = py::arg("source");
     const auto threads = py::arg("threads");
-    m.def("hop_distances", [](const G& g, int s, int threads) {
-        return owned_array(on(g, threads, [s](const auto& v, int w, Interrupt* i) { return hop_distances(v, s, w, i); }));
-    }, graph, source, threads);
-    m.def("reachable", [](const G& g, int s, int threads) {
-        std::vector<std::uint8_t> reached = on(g, threads, [s](const auto& v, int w, Interrupt* i) {
-            const std::vector<int> distance = hop_distances(v, s, w, i);
-            std::vector<std::uint8_t> reached(distance.size());
-            for (std::size_t k = 0; k < distance.size(); ++k) reached[k] = distance[k] >= 0;
-            return reached;
-        });
-        return owned_array(std::move(reached)).attr("view")(py::dtype::of<bool>());
-    }, graph, source, threads);
-    m.def("connected_components", [](const G& g, int threads) {
-        return owned_array(on(g, threads, [](const auto& v, int w, Interrupt* i) { return connected_components(v, w, i); }));
-    }, graph, threads);
-    m.def("pagerank", [](const G& g, int iterations, double damping, int threads) {
-        return owned_array(on(g, threads, [=](const auto& v, int w, Interrupt* i) {
-            return pagerank_gather(v, iterations, damping, w, i);
-        }));
-    }, graph, py::arg("iterations"), py::arg("damping"), threads);
-    m.def("pagerank_scatter", [](const G& g, int iterations, double damping, int threads) {
-        return owned_array(on(g, threads, [=](const auto& v, int w, Interrupt* i) {
-            return pagerank_scatter(v, iterations, damping, w, i);
-        }));
-    }, graph, py::arg("iterations"), py::arg("damping"), threads);
-    m.def("shortest_distances", [](const G& g, int s, int threads) {
-        require_weights(g);
-        return owned_array(on(g, threads, [s](const auto& v, int w, Interrupt* i) { return shortest_distances(v, s, w, i); }));
-    }, graph, source, threads);
-    m.def("triangle_count", [](const G& g, int threads) {
-        return on(g, threads, [](const auto& v, int w, Interrupt* i) { return triangle_count(v, w, i); });
-    }, graph, threads);
+    m.def(
+        "hop_distances",
+        [](const G& g, int s, int threads) {
+            return owned_array(on(g, threads, [s](const auto& v, int w, Interrupt* i) {
+                return hop_distances(v, s, w, i);
+            }));
+        },
+        graph, source, threads);
+    m.def(
+        "reachable",
+        [](const G& g, int s, int threads) {
+            std::vector<std::uint8_t> reached =
+                on(g, threads, [s](const auto& v, int w, Interrupt* i) {
+                    const std::vector<int> distance = hop_distances(v, s, w, i);
+                    std::vector<std::uint8_t> reached(distance.size());
+                    for (std::size_t k = 0; k < distance.size(); ++k) reached[k] = distance[k] >= 0;
+                    return reached;
+                });
+            return owned_array(std::move(reached)).attr("view")(py::dtype::of<bool>());
+        },
+        graph, source, threads);
+    m.def(
+        "connected_components",
+        [](const G& g, int threads) {
+            return owned_array(on(g, threads, [](const auto& v, int w, Interrupt* i) {
+                return connected_components(v, w, i);
+            }));
+        },
+        graph, threads);
+    m.def(
+        "pagerank",
+        [](const G& g, int iterations, double damping, int threads) {
+            return owned_array(on(g, threads, [=](const auto& v, int w, Interrupt* i) {
+                return pagerank_gather(v, iterations, damping, w, i);
+            }));
+        },
+        graph, py::arg("iterations"), py::arg("damping"), threads);
+    m.def(
+        "pagerank_scatter",
+        [](const G& g, int iterations, double damping, int threads) {
+            return owned_array(on(g, threads, [=](const auto& v, int w, Interrupt* i) {
+                return pagerank_scatter(v, iterations, damping, w, i);
+            }));
+        },
+        graph, py::arg("iterations"), py::arg("damping"), threads);
+    m.def(
+        "shortest_distances",
+        [](const G& g, int s, int threads) {
+            require_weights(g);
+            return owned_array(on(g, threads, [s](const auto& v, int w, Interrupt* i) {
+                return shortest_distances(v, s, w, i);
+            }));
+        },
+        graph, source, threads);
+    m.def(
+        "triangle_count",
+        [](const G& g, int threads) {
+            return on(g, threads,
+                      [](const auto& v, int w, Interrupt* i) { return triangle_count(v, w, i); });
+        },
+        graph, threads);
 }
 
 }  // namespace

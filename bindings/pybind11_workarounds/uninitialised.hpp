@@ -39,7 +39,7 @@ auto initialised_method(R (C::*f)(A...)) {
 
 // A read-only field bound so that it refuses an object that was never constructed.
 template <class T, class C>
-auto initialised_field(T C::*field) {
+auto initialised_field(T C::* field) {
     return [field](const C& self) -> const T& {
         require_initialised(self);
         return self.*field;

@@ -53,6 +53,7 @@ def get_info() -> dict:
         "short_summary": "Parallel graph kernels in C++ for networkx functions.",
         "default_config": {"threads": -1},
         "functions": {
-            name: {"additional_docs": f"{doc} {_DECLINE}".strip()} for name, doc in _FUNCTIONS.items()
+            name: {"additional_docs": f"{doc} {_DECLINE}".strip()}
+            for name, doc in _FUNCTIONS.items()
         },
     }

@@ -129,7 +129,9 @@ def connected_components(graph: GraphLike, *, threads: int = -1) -> NDArray[np.i
     return result
 
 
-def pagerank(graph: GraphLike, iterations: int = 20, damping: float = 0.85, *, threads: int = -1) -> NDArray[np.float64]:
+def pagerank(
+    graph: GraphLike, iterations: int = 20, damping: float = 0.85, *, threads: int = -1
+) -> NDArray[np.float64]:
     """PageRank after exactly `iterations` power iterations, from 1/n everywhere.
 
     Each vertex sums its in-neighbours' shares in ascending source order, and the mass of vertices
@@ -157,7 +159,9 @@ def pagerank(graph: GraphLike, iterations: int = 20, damping: float = 0.85, *, t
     ValueError
         ``iterations <= 0`` or `damping` outside (0, 1) (checked only when the graph has vertices).
     """
-    result: NDArray[np.float64] = _native.pagerank(_native_graph(graph), iterations, damping, threads)
+    result: NDArray[np.float64] = _native.pagerank(
+        _native_graph(graph), iterations, damping, threads
+    )
     return result
 
 
@@ -170,7 +174,9 @@ def pagerank_scatter(
     the resolved worker count (and on nothing else). Parameters, result and errors are those of
     `pagerank`, whose values these equal to rounding.
     """
-    result: NDArray[np.float64] = _native.pagerank_scatter(_native_graph(graph), iterations, damping, threads)
+    result: NDArray[np.float64] = _native.pagerank_scatter(
+        _native_graph(graph), iterations, damping, threads
+    )
     return result
 
 

@@ -49,12 +49,16 @@ def index_array(values: ArrayLike, name: str) -> NDArray[np.int64]:
         except OverflowError:
             raise ValueError(f"{name} holds an integer too large for a vertex index") from None
         except (TypeError, ValueError):
-            raise TypeError(f"{name} holds objects that are not integers; vertex indices must be integers") from None
+            raise TypeError(
+                f"{name} holds objects that are not integers; vertex indices must be integers"
+            ) from None
         # The cast truncates a float object silently; only whole numbers compare equal to their cast.
         bad = converted != array
         if bad.any():
             at = _first(bad)
-            raise ValueError(f"{name}[{at}] = {array[at]} is not an integer; vertex indices must be integers")
+            raise ValueError(
+                f"{name}[{at}] = {array[at]} is not an integer; vertex indices must be integers"
+            )
         return converted
     if kind == "u":
         if array.size and array.dtype.itemsize == 8 and array.max() > _INT64_MAX:
@@ -71,7 +75,9 @@ def index_array(values: ArrayLike, name: str) -> NDArray[np.int64]:
         bad = array != np.floor(array)
         if bad.any():
             at = _first(bad)
-            raise ValueError(f"{name}[{at}] = {array[at]} is not an integer; vertex indices must be integers")
+            raise ValueError(
+                f"{name}[{at}] = {array[at]} is not an integer; vertex indices must be integers"
+            )
         bad = np.abs(array) >= 2.0**63
         if bad.any():
             at = _first(bad)
@@ -101,7 +107,9 @@ def vertex_count(num_vertices: int | None, src: NDArray[np.int64], dst: NDArray[
     if num_vertices is None:
         largest = max((int(ends.max()) for ends in (src, dst) if ends.size), default=-1)
         if largest >= MAX_VERTICES:
-            raise ValueError(f"vertex index {largest} needs more than {MAX_VERTICES} vertices (the 32-bit limit)")
+            raise ValueError(
+                f"vertex index {largest} needs more than {MAX_VERTICES} vertices (the 32-bit limit)"
+            )
         return largest + 1
     n = operator.index(num_vertices)
     if not 0 <= n <= MAX_VERTICES:
@@ -139,11 +147,21 @@ def build(
 
 @overload
 def from_edges(
-    src: ArrayLike, dst: ArrayLike, num_vertices: int | None = None, *, weights: None = None, directed: bool = False
+    src: ArrayLike,
+    dst: ArrayLike,
+    num_vertices: int | None = None,
+    *,
+    weights: None = None,
+    directed: bool = False,
 ) -> Graph: ...
 @overload
 def from_edges(
-    src: ArrayLike, dst: ArrayLike, num_vertices: int | None = None, *, weights: ArrayLike, directed: bool = False
+    src: ArrayLike,
+    dst: ArrayLike,
+    num_vertices: int | None = None,
+    *,
+    weights: ArrayLike,
+    directed: bool = False,
 ) -> WeightedGraph: ...
 def from_edges(
     src: ArrayLike,
@@ -264,14 +282,20 @@ def scipy_edges(
     """The checked edges of a scipy matrix as `from_scipy` reads them: (n, rows, cols, weights, directed)."""
     sparse = _scipy_sparse()
     if not sparse.issparse(matrix):
-        raise TypeError(f"from_scipy expects a scipy.sparse matrix or array, got {type(matrix).__name__}")
+        raise TypeError(
+            f"from_scipy expects a scipy.sparse matrix or array, got {type(matrix).__name__}"
+        )
     if len(matrix.shape) != 2 or matrix.shape[0] != matrix.shape[1]:
         raise ValueError(f"an adjacency matrix must be square, got shape {matrix.shape}")
     n = int(matrix.shape[0])
     if n > MAX_VERTICES:
-        raise ValueError(f"a {n} x {n} matrix has more than {MAX_VERTICES} vertices (the 32-bit limit)")
+        raise ValueError(
+            f"a {n} x {n} matrix has more than {MAX_VERTICES} vertices (the 32-bit limit)"
+        )
     if matrix.dtype.kind not in "biuf":
-        raise TypeError(f"matrix entries have dtype {matrix.dtype}; edge weights must be real numbers")
+        raise TypeError(
+            f"matrix entries have dtype {matrix.dtype}; edge weights must be real numbers"
+        )
     csr = sparse.csr_array(matrix, copy=True)
     csr.sum_duplicates()
     csr.sort_indices()
@@ -279,7 +303,9 @@ def scipy_edges(
     if directed is None:
         directed = not symmetric
     elif not directed and not symmetric:
-        raise ValueError("the matrix is not symmetric, so it cannot be read as undirected; pass directed=True")
+        raise ValueError(
+            "the matrix is not symmetric, so it cannot be read as undirected; pass directed=True"
+        )
     rows = np.repeat(np.arange(n, dtype=np.int64), np.diff(csr.indptr))
     cols = csr.indices.astype(np.int64)
     values = csr.data.astype(np.float64)

@@ -59,7 +59,10 @@ def _chunk(chunk: Any, index: int, weighted: bool) -> Chunk:
     if s.dtype != d.dtype:
         s, d = s.astype(np.int64), d.astype(np.int64)
     if weighted != (len(chunk) == 3):
-        raise ValueError(f"chunk {index}: " + ("weights are missing" if weighted else "weights given, but weighted=False"))
+        raise ValueError(
+            f"chunk {index}: "
+            + ("weights are missing" if weighted else "weights given, but weighted=False")
+        )
     w = np.ascontiguousarray(weight_array(chunk[2], len(s))) if weighted else None
     return s, d, w
 
@@ -96,7 +99,9 @@ class CSRGraph:
     _arrays: _native.CsrArrays
 
     def __init__(self) -> None:
-        raise TypeError("CSRGraph objects are made by CSRGraph.from_edges, from_graph, from_scipy or load")
+        raise TypeError(
+            "CSRGraph objects are made by CSRGraph.from_edges, from_graph, from_scipy or load"
+        )
 
     @classmethod
     def _wrap(cls, arrays: _native.CsrArrays) -> CSRGraph:
@@ -236,12 +241,19 @@ class CSRGraph:
 
             return cls._from_batches(reading, num_vertices, weighted, directed, simplify, threads)
         with _spilled(chunks, weighted, spill_dir) as batches:
-            return cls._from_batches(lambda: iter(batches), num_vertices, weighted, directed, simplify, threads)
+            return cls._from_batches(
+                lambda: iter(batches), num_vertices, weighted, directed, simplify, threads
+            )
 
     @classmethod
     def _from_batches(
-        cls, batches: Callable[[], Iterator[Chunk]], num_vertices: int | None, weighted: bool, directed: bool,
-        simplify: bool, threads: int,
+        cls,
+        batches: Callable[[], Iterator[Chunk]],
+        num_vertices: int | None,
+        weighted: bool,
+        directed: bool,
+        simplify: bool,
+        threads: int,
     ) -> CSRGraph:
         """The graph of the batches, each reading of which `batches()` starts anew."""
         if num_vertices is None:
@@ -316,10 +328,21 @@ class CSRGraph:
         """
         from veltrix.edge_text import edge_chunks, edge_layout
 
-        delimiter, is_weighted = edge_layout(path, comments=comments, delimiter=delimiter, weighted=weighted)
-        chunks = edge_chunks(path, comments=comments, delimiter=delimiter, weighted=is_weighted, threads=threads)
-        return cls.from_chunks(chunks, num_vertices, weighted=is_weighted, directed=directed, simplify=simplify,
-                               threads=threads, spill_dir=spill_dir)
+        delimiter, is_weighted = edge_layout(
+            path, comments=comments, delimiter=delimiter, weighted=weighted
+        )
+        chunks = edge_chunks(
+            path, comments=comments, delimiter=delimiter, weighted=is_weighted, threads=threads
+        )
+        return cls.from_chunks(
+            chunks,
+            num_vertices,
+            weighted=is_weighted,
+            directed=directed,
+            simplify=simplify,
+            threads=threads,
+            spill_dir=spill_dir,
+        )
 
     @classmethod
     def from_graph(cls, graph: Graph, *, threads: int = -1) -> CSRGraph:
@@ -333,7 +356,9 @@ class CSRGraph:
             `graph` is not a `Graph` or `WeightedGraph`.
         """
         if not isinstance(graph, Graph):
-            raise TypeError(f"from_graph expects a Graph or WeightedGraph, got {type(graph).__name__}")
+            raise TypeError(
+                f"from_graph expects a Graph or WeightedGraph, got {type(graph).__name__}"
+            )
         return cls._wrap(_native.csr_from_graph(graph, threads))
 
     @classmethod
@@ -444,13 +469,21 @@ class CSRGraph:
         np.save(folder / "targets.npy", self.targets)
         if self.weights is not None:
             np.save(folder / "weights.npy", self.weights)
-        meta = {"format": _FORMAT, "version": _VERSION, "num_vertices": self.num_vertices,
-                "directed": self.directed, "weighted": self.weighted, "mirrored": self._arrays.mirrored}
+        meta = {
+            "format": _FORMAT,
+            "version": _VERSION,
+            "num_vertices": self.num_vertices,
+            "directed": self.directed,
+            "weighted": self.weighted,
+            "mirrored": self._arrays.mirrored,
+        }
         # Written last: a folder without it is not a saved graph.
         (folder / "graph.json").write_text(json.dumps(meta) + "\n")
 
     @classmethod
-    def load(cls, path: str | os.PathLike[str], *, mmap: bool = True, threads: int = -1) -> CSRGraph:
+    def load(
+        cls, path: str | os.PathLike[str], *, mmap: bool = True, threads: int = -1
+    ) -> CSRGraph:
         """Open a graph written by `save`, by memory map unless ``mmap=False``.
 
         Everything mapped is checked before it becomes a graph (offsets from 0, never decreasing
@@ -486,18 +519,28 @@ class CSRGraph:
             n, directed, weighted = int(meta["num_vertices"]), meta["directed"], meta["weighted"]
             mirrored = meta["mirrored"]
             if not all(isinstance(flag, bool) for flag in (directed, weighted, mirrored)):
-                raise ValueError("graph.json: directed, weighted and mirrored must be true or false")
+                raise ValueError(
+                    "graph.json: directed, weighted and mirrored must be true or false"
+                )
             mode: Literal["r"] | None = "r" if mmap else None
             offsets = np.load(folder / "offsets.npy", mmap_mode=mode, allow_pickle=False)
             targets = np.load(folder / "targets.npy", mmap_mode=mode, allow_pickle=False)
-            weights = np.load(folder / "weights.npy", mmap_mode=mode, allow_pickle=False) if weighted else None
+            weights = (
+                np.load(folder / "weights.npy", mmap_mode=mode, allow_pickle=False)
+                if weighted
+                else None
+            )
             arrays = _native.csr_checked(n, offsets, targets, weights, directed, mirrored, threads)
         except FileNotFoundError as error:
-            raise ValueError(f"{folder}: not a saved CSR graph ({error.filename} is missing)") from None
+            raise ValueError(
+                f"{folder}: not a saved CSR graph ({error.filename} is missing)"
+            ) from None
         except (ValueError, KeyError, TypeError, EOFError, OSError) as error:
             raise ValueError(f"{folder}: not a valid saved CSR graph: {error}") from None
         return cls._wrap(arrays)
 
     def __repr__(self) -> str:
-        kind = ("directed" if self.directed else "undirected") + (", weighted" if self.weighted else "")
+        kind = ("directed" if self.directed else "undirected") + (
+            ", weighted" if self.weighted else ""
+        )
         return f"CSRGraph({self.num_vertices} vertices, {self.num_arcs} arcs, {kind})"

@@ -27,7 +27,10 @@ __all__ = ["edge_chunks", "edge_layout"]
 NEEDS_RELABEL = " (pass relabel=True to renumber ids)"
 
 StrPath = str | os.PathLike[str]
-Chunk = tuple[NDArray[np.int32], NDArray[np.int32]] | tuple[NDArray[np.int32], NDArray[np.int32], NDArray[np.float64]]
+Chunk = (
+    tuple[NDArray[np.int32], NDArray[np.int32]]
+    | tuple[NDArray[np.int32], NDArray[np.int32], NDArray[np.float64]]
+)
 
 _NATIVE_PROBLEMS = {
     "not_integer": "{field!r} is not an integer vertex id",
@@ -46,7 +49,11 @@ def _open_binary(path: str) -> io.BufferedIOBase:
 
 
 def edge_layout(
-    path: StrPath, *, comments: str = "#%", delimiter: str | None = None, weighted: bool | None = None
+    path: StrPath,
+    *,
+    comments: str = "#%",
+    delimiter: str | None = None,
+    weighted: bool | None = None,
 ) -> tuple[str | None, bool]:
     """Resolve the field delimiter and whether a weight column is read, as `read_edgelist` does.
 
@@ -66,25 +73,43 @@ def edge_layout(
     return delimiter, weighted
 
 
-def _refusal(path: str, number: int, block: memoryview, problem: tuple[str, int, int, int, int, int, int],
-             comments: str, delimiter: str | None, columns: int, hint: str) -> ValueError:
+def _refusal(
+    path: str,
+    number: int,
+    block: memoryview,
+    problem: tuple[str, int, int, int, int, int, int],
+    comments: str,
+    delimiter: str | None,
+    columns: int,
+    hint: str,
+) -> ValueError:
     """The error `read_edgelist` raises for the refused line the parser described in `problem`."""
     kind, _, begin, end, field_begin, field_end, value = problem
     if kind == "negative_id":
         return ValueError(f"{path}, line {number}: negative vertex id {value}{hint}")
     if kind == "id_beyond_32_bits":
-        return ValueError(f"{path}, line {number}: vertex id {value} exceeds the 32-bit limit{hint}")
+        return ValueError(
+            f"{path}, line {number}: vertex id {value} exceeds the 32-bit limit{hint}"
+        )
     text = bytes(block[begin:end]).decode("latin-1")
     text = text[: min((i for i in map(text.find, comments) if i >= 0), default=len(text))].strip()
     # The table reader's own wording, which looks at the whole line; the parser's view of the field
     # only where Python's int() or float() accepts what the table reader refuses (say "1_000").
     field = bytes(block[field_begin:field_end]).decode("latin-1")
-    reason = _field_problem(_split(text, delimiter), columns) or _NATIVE_PROBLEMS[kind].format(field=field, columns=columns)
+    reason = _field_problem(_split(text, delimiter), columns) or _NATIVE_PROBLEMS[kind].format(
+        field=field, columns=columns
+    )
     return ValueError(f"{path}, line {number}: {reason}: {text!r}")
 
 
 def _blocks(
-    name: str, comments: str, delimiter: str | None, weighted: bool, block_bytes: int, threads: int, hint: str
+    name: str,
+    comments: str,
+    delimiter: str | None,
+    weighted: bool,
+    block_bytes: int,
+    threads: int,
+    hint: str,
 ) -> Iterator[Chunk]:
     if block_bytes < 1:
         raise ValueError(f"block_bytes must be positive, got {block_bytes}")
@@ -108,7 +133,11 @@ def _blocks(
             end = held + got
             # A "\r" at the end may be the first half of "\r\n", so it does not end a block unless
             # the file ends there.
-            cut = end if not got else max(buffer.rfind(b"\n", 0, end), buffer.rfind(b"\r", 0, end - 1)) + 1
+            cut = (
+                end
+                if not got
+                else max(buffer.rfind(b"\n", 0, end), buffer.rfind(b"\r", 0, end - 1)) + 1
+            )
             if cut == 0 and got:
                 held = end
                 continue
@@ -173,7 +202,9 @@ def edge_chunks(
         The file cannot be opened or decompressed.
     """
     name = os.fspath(path)
-    delimiter, weighted = edge_layout(name, comments=comments, delimiter=delimiter, weighted=weighted)
+    delimiter, weighted = edge_layout(
+        name, comments=comments, delimiter=delimiter, weighted=weighted
+    )
     return _blocks(name, comments, delimiter, weighted, block_bytes, threads, "")
 
 
@@ -184,7 +215,9 @@ def native_readable(comments: str, delimiter: str | None) -> bool:
         separator = b"" if delimiter is None else delimiter.encode("latin-1")
     except UnicodeEncodeError:
         return False
-    return delimiter is None or (len(separator) == 1 and separator not in b"\r\n" and separator not in marks)
+    return delimiter is None or (
+        len(separator) == 1 and separator not in b"\r\n" and separator not in marks
+    )
 
 
 def read_edge_arrays(

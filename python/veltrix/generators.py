@@ -125,7 +125,9 @@ def uniform_edges(scale: int, edge_factor: int = 16, *, seed: int = 1) -> EdgeAr
     count = _edge_count(scale, edge_factor)
     rng = np.random.default_rng(seed)
     n = 1 << scale
-    return rng.integers(0, n, size=count, dtype=np.int64), rng.integers(0, n, size=count, dtype=np.int64)
+    return rng.integers(0, n, size=count, dtype=np.int64), rng.integers(
+        0, n, size=count, dtype=np.int64
+    )
 
 
 def grid_edges(rows: int, columns: int) -> EdgeArrays:
@@ -164,7 +166,9 @@ def grid_edges(rows: int, columns: int) -> EdgeArrays:
     return np.concatenate([right, down]), np.concatenate([right + 1, down + columns])
 
 
-def integer_weights(count: int, *, low: int = 1, high: int = 100, seed: int = 1) -> npt.NDArray[np.float64]:
+def integer_weights(
+    count: int, *, low: int = 1, high: int = 100, seed: int = 1
+) -> npt.NDArray[np.float64]:
     """Integer-valued edge weights drawn uniformly from ``[low, high]``, as float64.
 
     Whole numbers keep shortest-path sums exact in double arithmetic, so any two correct
@@ -236,10 +240,14 @@ def rmat_arrays(
         [0, 2**64).
     """
     a, b, c, d = (float(p) for p in probabilities)
-    return _native.rmat_edges(index(scale), index(edge_factor), index(seed), (a, b, c, d), index(threads))
+    return _native.rmat_edges(
+        index(scale), index(edge_factor), index(seed), (a, b, c, d), index(threads)
+    )
 
 
-def uniform_arrays(num_vertices: int, num_edges: int, *, seed: int = 1, threads: int = -1) -> IdArrays:
+def uniform_arrays(
+    num_vertices: int, num_edges: int, *, seed: int = 1, threads: int = -1
+) -> IdArrays:
     """Edges with both endpoints drawn uniformly from ``range(num_vertices)``, natively as int32.
 
     Parameters
@@ -320,4 +328,6 @@ def weight_array(
         A negative `count`, bounds beyond ``2**53`` in magnitude, `low` above `high`, or a seed
         outside [0, 2**64).
     """
-    return _native.integer_weights(index(count), index(low), index(high), index(seed), index(threads))
+    return _native.integer_weights(
+        index(count), index(low), index(high), index(seed), index(threads)
+    )

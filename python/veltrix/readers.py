@@ -85,7 +85,13 @@ class _Table:
 
     def load(self) -> NDArray[np.void]:
         fields = [("u", np.int64), ("v", np.int64), ("w", np.float64)][: self.columns]
-        options = dict(delimiter=self.delimiter, dtype=fields, usecols=range(self.columns), skiprows=self.skip, ndmin=1)
+        options = dict(
+            delimiter=self.delimiter,
+            dtype=fields,
+            usecols=range(self.columns),
+            skiprows=self.skip,
+            ndmin=1,
+        )
         # numpy's fast path handles a single comment character; a second one costs five times as
         # much, so try the first alone and fall back to mapping the others onto it.
         with warnings.catch_warnings():
@@ -127,10 +133,15 @@ def _id_count(table: _Table, u: NDArray[np.int64], v: NDArray[np.int64]) -> int:
     for ends in (u, v):
         if ends.size and ends.min() < 0:
             at = int(np.argmax(ends < 0))
-            raise table.fail_at(at, f"negative vertex id {ends[at]} (pass relabel=True to renumber ids)")
+            raise table.fail_at(
+                at, f"negative vertex id {ends[at]} (pass relabel=True to renumber ids)"
+            )
         if ends.size and ends.max() >= MAX_VERTICES:
             at = int(np.argmax(ends >= MAX_VERTICES))
-            raise table.fail_at(at, f"vertex id {ends[at]} exceeds the 32-bit limit (pass relabel=True to renumber ids)")
+            raise table.fail_at(
+                at,
+                f"vertex id {ends[at]} exceeds the 32-bit limit (pass relabel=True to renumber ids)",
+            )
     return max((int(ends.max()) + 1 for ends in (u, v) if ends.size), default=0)
 
 
@@ -227,7 +238,9 @@ def read_edgelist(
         weighted = found >= 3
     columns = 3 if weighted else 2
     if text and found < columns:
-        raise ValueError(f"{name}, line {number}: expected {columns} columns, found {found}: {text!r}")
+        raise ValueError(
+            f"{name}, line {number}: expected {columns} columns, found {found}: {text!r}"
+        )
     if not relabel:
         # Imported here: the block reader builds on this module's line helpers.
         from veltrix.edge_text import native_readable, read_edge_arrays
@@ -235,7 +248,9 @@ def read_edgelist(
         if native_readable(comments, delimiter):
             src, dst, read = read_edge_arrays(name, comments, delimiter, weighted)
             n = max((int(ends.max()) + 1 for ends in (src, dst) if ends.size), default=0)
-            return build(n, cast(NDArray[np.int64], src), cast(NDArray[np.int64], dst), read, directed)
+            return build(
+                n, cast(NDArray[np.int64], src), cast(NDArray[np.int64], dst), read, directed
+            )
     table = _Table(name, comments, delimiter, columns)
     rows = table.load()
     u, v = rows["u"], rows["v"]
@@ -244,7 +259,9 @@ def read_edgelist(
         return build(_id_count(table, u, v), u, v, weights, directed)
     ids, index = _renumber(np.concatenate([u, v]))
     if len(ids) > MAX_VERTICES:
-        raise ValueError(f"{name}: {len(ids)} distinct ids exceed {MAX_VERTICES} vertices (the 32-bit limit)")
+        raise ValueError(
+            f"{name}: {len(ids)} distinct ids exceed {MAX_VERTICES} vertices (the 32-bit limit)"
+        )
     graph = build(len(ids), index[: len(u)], index[len(u) :], weights, directed)
     return graph, ids
 
@@ -253,25 +270,41 @@ def _mtx_header(path: str) -> tuple[str, str, int, int, int]:
     """Return (field, symmetry, vertices, entries, number of the size line)."""
     with _open_text(path) as lines:
         banner = lines.readline().split()
-        if len(banner) != 5 or banner[0].lower() != "%%matrixmarket" or banner[1].lower() != "matrix":
-            raise ValueError(f"{path}, line 1: not a Matrix Market file (expected '%%MatrixMarket matrix ...')")
+        if (
+            len(banner) != 5
+            or banner[0].lower() != "%%matrixmarket"
+            or banner[1].lower() != "matrix"
+        ):
+            raise ValueError(
+                f"{path}, line 1: not a Matrix Market file (expected '%%MatrixMarket matrix ...')"
+            )
         layout, field, symmetry = (word.lower() for word in banner[2:])
         if layout != "coordinate":
-            raise ValueError(f"{path}, line 1: only the coordinate layout is supported, not {layout!r}")
+            raise ValueError(
+                f"{path}, line 1: only the coordinate layout is supported, not {layout!r}"
+            )
         if field not in ("real", "integer", "pattern"):
-            raise ValueError(f"{path}, line 1: only real, integer and pattern entries are supported, not {field!r}")
+            raise ValueError(
+                f"{path}, line 1: only real, integer and pattern entries are supported, not {field!r}"
+            )
         if symmetry not in ("general", "symmetric"):
-            raise ValueError(f"{path}, line 1: only general and symmetric matrices are supported, not {symmetry!r}")
+            raise ValueError(
+                f"{path}, line 1: only general and symmetric matrices are supported, not {symmetry!r}"
+            )
         for number, line in enumerate(lines, 2):
             text = line.strip()
             if not text or text.startswith("%"):
                 continue
             size = text.split()
             if len(size) != 3 or not all(word.isdigit() for word in size):
-                raise ValueError(f"{path}, line {number}: expected 'rows columns entries', found {text!r}")
+                raise ValueError(
+                    f"{path}, line {number}: expected 'rows columns entries', found {text!r}"
+                )
             rows, cols, entries = map(int, size)
             if rows != cols:
-                raise ValueError(f"{path}, line {number}: a graph needs a square matrix, this one is {rows} x {cols}")
+                raise ValueError(
+                    f"{path}, line {number}: a graph needs a square matrix, this one is {rows} x {cols}"
+                )
             if rows > MAX_VERTICES:
                 raise ValueError(f"{path}, line {number}: {rows} vertices exceed the 32-bit limit")
             return field, symmetry, rows, entries, number
@@ -316,7 +349,9 @@ def read_mtx(path: StrPath, *, directed: bool | None = None, weighted: bool | No
     if len(rows) != entries:
         if len(rows) > entries:
             raise table.fail_at(entries, f"more entries than the {entries} the header announces")
-        raise ValueError(f"{name}: the header announces {entries} entries but the file ends after {len(rows)}")
+        raise ValueError(
+            f"{name}: the header announces {entries} entries but the file ends after {len(rows)}"
+        )
     u, v = rows["u"] - 1, rows["v"] - 1
     for ends in (u, v):
         outside = (ends < 0) | (ends >= n)

@@ -17,7 +17,8 @@ using veltrix::Buffer;
 constexpr std::size_t kHugePage = std::size_t{1} << 21;
 
 void fill(Buffer<std::uint32_t>& buffer, std::uint32_t seed) {
-    for (std::size_t i = 0; i < buffer.size(); ++i) buffer[i] = static_cast<std::uint32_t>(i) * 2654435761u + seed;
+    for (std::size_t i = 0; i < buffer.size(); ++i)
+        buffer[i] = static_cast<std::uint32_t>(i) * 2654435761u + seed;
 }
 
 bool holds(const Buffer<std::uint32_t>& buffer, std::uint32_t seed) {
@@ -38,7 +39,8 @@ void elements_keep_their_values() {
         CHECK(holds(buffer, 7));
 #if !defined(__SANITIZE_ADDRESS__)
         if (size * sizeof(std::uint32_t) >= 2 * kHugePage)
-            CHECK_EQ(reinterpret_cast<std::uintptr_t>(buffer.data()) % kHugePage, std::uintptr_t{0});
+            CHECK_EQ(reinterpret_cast<std::uintptr_t>(buffer.data()) % kHugePage,
+                     std::uintptr_t{0});
 #endif
     }
     check::context().clear();

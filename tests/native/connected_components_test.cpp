@@ -23,7 +23,8 @@ void same_as_reference(const Graph& graph, const std::string& name, int runs = k
     check::context() = name;
     const std::vector<int> expected = reference::connected_components(graph.get_adj());
     for (int workers : testing::kWorkers)
-        for (int run = 0; run < runs; ++run) CHECK(connected_components(graph, workers) == expected);
+        for (int run = 0; run < runs; ++run)
+            CHECK(connected_components(graph, workers) == expected);
 }
 
 // Undirected lists installed whole need not mirror each other: a big component whose vertices
@@ -64,14 +65,17 @@ Graph grid(int side, bool directed) {
 }
 
 void stops_when_interrupted(const Graph& graph) {
-    testing::stops_when_interrupted([&](int workers, Interrupt* interrupt) { connected_components(graph, workers, interrupt); });
+    testing::stops_when_interrupted([&](int workers, Interrupt* interrupt) {
+        connected_components(graph, workers, interrupt);
+    });
 }
 
 }  // namespace
 
 int main() {
     unsigned seed = 1;
-    for (const testing::Case& c : testing::kCases) same_as_reference(testing::random_graph(c, seed++), c.name());
+    for (const testing::Case& c : testing::kCases)
+        same_as_reference(testing::random_graph(c, seed++), c.name());
     same_as_reference(Graph(), "no vertices");
     same_as_reference(Graph(5000, false), "no edges");
     // Big enough that the kernel puts two workers or more on them.

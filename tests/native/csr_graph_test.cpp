@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <iostream>
 #include <stdexcept>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "algorithms/connected_components.hpp"
@@ -34,7 +34,9 @@ bool same_lists(const CsrGraph& csr, const WeightedGraph& graph) {
         if (last - first != static_cast<std::int64_t>(lists[v].size())) return false;
         for (std::int64_t k = first; k < last; ++k) {
             const auto& [target, weight] = lists[v][k - first];
-            if (csr.targets[k] != target || !(csr.weights[k] == weight || (weight != weight && csr.weights[k] != csr.weights[k])))
+            if (csr.targets[k] != target ||
+                !(csr.weights[k] == weight ||
+                  (weight != weight && csr.weights[k] != csr.weights[k])))
                 return false;
         }
     }
@@ -48,14 +50,16 @@ void builders_reproduce_graph_lists(const testing::Case& c, unsigned seed) {
     std::vector<std::int64_t> src, dst;
     std::vector<double> weight;
     for (int u = 0; u < graph.vertices(); ++u)
-        for (const auto& [v, w] : graph.get_adj()[u]) src.push_back(u), dst.push_back(v), weight.push_back(w);
+        for (const auto& [v, w] : graph.get_adj()[u])
+            src.push_back(u), dst.push_back(v), weight.push_back(w);
     for (int workers : testing::kWorkers) {
         Team team(workers);
         CHECK(same_lists(csr_from_lists(graph, c.directed, team), graph));
         if (!c.directed) continue;
-        CHECK(same_lists(csr_from_edges(src.data(), dst.data(), weight.data(), static_cast<std::int64_t>(src.size()),
-                                        c.n, true, false, team),
-                         graph));
+        CHECK(same_lists(
+            csr_from_edges(src.data(), dst.data(), weight.data(),
+                           static_cast<std::int64_t>(src.size()), c.n, true, false, team),
+            graph));
     }
 }
 
@@ -69,8 +73,10 @@ void kernels_agree_on_both_layouts(const testing::Case& c, unsigned seed) {
         CHECK(hop_distances(view, source, workers) == hop_distances(graph, source, workers));
         CHECK(connected_components(view, workers) == connected_components(graph, workers));
         CHECK(pagerank_gather(view, 7, 0.85, workers) == pagerank_gather(graph, 7, 0.85, workers));
-        CHECK(pagerank_scatter(view, 7, 0.85, workers) == pagerank_scatter(graph, 7, 0.85, workers));
-        CHECK(shortest_distances(view, source, workers) == shortest_distances(graph, source, workers));
+        CHECK(pagerank_scatter(view, 7, 0.85, workers) ==
+              pagerank_scatter(graph, 7, 0.85, workers));
+        CHECK(shortest_distances(view, source, workers) ==
+              shortest_distances(graph, source, workers));
         CHECK_EQ(triangle_count(view, workers), triangle_count(graph, workers));
     }
 }
@@ -79,10 +85,14 @@ void simplified_lists_are_sorted_sets_without_loops() {
     const std::vector<int> src{0, 1, 0, 2, 2, 0, 1}, dst{1, 0, 1, 2, 0, 2, 1};
     const std::vector<double> weight{5, 3, 4, 1, 2, 9, 7};
     Team team(3);
-    const CsrGraph csr = csr_from_edges(src.data(), dst.data(), weight.data(), 7, 3, false, true, team);
-    CHECK((std::vector<std::int64_t>(csr.offsets.begin(), csr.offsets.end()) == std::vector<std::int64_t>{0, 2, 3, 4}));
-    CHECK((std::vector<int>(csr.targets.begin(), csr.targets.end()) == std::vector<int>{1, 2, 0, 0}));
-    CHECK((std::vector<double>(csr.weights.begin(), csr.weights.end()) == std::vector<double>{3, 2, 3, 2}));
+    const CsrGraph csr =
+        csr_from_edges(src.data(), dst.data(), weight.data(), 7, 3, false, true, team);
+    CHECK((std::vector<std::int64_t>(csr.offsets.begin(), csr.offsets.end()) ==
+           std::vector<std::int64_t>{0, 2, 3, 4}));
+    CHECK(
+        (std::vector<int>(csr.targets.begin(), csr.targets.end()) == std::vector<int>{1, 2, 0, 0}));
+    CHECK((std::vector<double>(csr.weights.begin(), csr.weights.end()) ==
+           std::vector<double>{3, 2, 3, 2}));
 }
 
 // Edges placed in batches give the lists of one build over all of them, and a batch that differs
@@ -96,12 +106,15 @@ void batches_build_the_same_graph() {
     const auto m = static_cast<std::int64_t>(src.size());
     for (int workers : {1, 3, 8}) {
         Team team(workers);
-        const CsrGraph whole = csr_from_edges(src.data(), dst.data(), nullptr, m, 3000, false, false, team);
+        const CsrGraph whole =
+            csr_from_edges(src.data(), dst.data(), nullptr, m, 3000, false, false, team);
         CsrBuilder builder(3000, false, false, false);
         const std::int64_t cuts[] = {0, 1, 777, m / 2, m};
-        for (int b = 0; b < 4; ++b) builder.count(src.data() + cuts[b], dst.data() + cuts[b], cuts[b + 1] - cuts[b], team);
         for (int b = 0; b < 4; ++b)
-            builder.place(src.data() + cuts[b], dst.data() + cuts[b], nullptr, cuts[b + 1] - cuts[b], team);
+            builder.count(src.data() + cuts[b], dst.data() + cuts[b], cuts[b + 1] - cuts[b], team);
+        for (int b = 0; b < 4; ++b)
+            builder.place(src.data() + cuts[b], dst.data() + cuts[b], nullptr,
+                          cuts[b + 1] - cuts[b], team);
         const CsrGraph batched = builder.finish(team);
         CHECK(std::equal(whole.offsets.begin(), whole.offsets.end(), batched.offsets.begin()));
         CHECK(std::equal(whole.targets.begin(), whole.targets.end(), batched.targets.begin()));
@@ -128,7 +141,8 @@ void lists_past_entry_2_31() {
     const CsrGraph low = csr_from_lists(graph, false, team);
     const std::int64_t base = (std::int64_t{1} << 31) + 3, entries = low.offsets[graph.vertices()];
     const std::size_t bytes = static_cast<std::size_t>(base + entries) * sizeof(int);
-    void* mapping = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    void* mapping = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
+                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (mapping == MAP_FAILED) {
         std::cout << "skipped: no room for a sparse mapping past 2^31 entries\n";
         return;
@@ -142,11 +156,12 @@ void lists_past_entry_2_31() {
         CHECK(hop_distances(high, 5, workers) == hop_distances(graph, 5, workers));
         CHECK(connected_components(high, workers) == connected_components(graph, workers));
         CHECK(pagerank_gather(high, 5, 0.85, workers) == pagerank_gather(graph, 5, 0.85, workers));
-        CHECK(pagerank_scatter(high, 5, 0.85, workers) == pagerank_scatter(graph, 5, 0.85, workers));
+        CHECK(pagerank_scatter(high, 5, 0.85, workers) ==
+              pagerank_scatter(graph, 5, 0.85, workers));
         CHECK_EQ(triangle_count(high, workers), triangle_count(graph, workers));
     }
-    CHECK(csr_problem(graph.vertices(), offsets.data(), targets, base + entries, true, team).find("start at") !=
-          std::string::npos);
+    CHECK(csr_problem(graph.vertices(), offsets.data(), targets, base + entries, true, team)
+              .find("start at") != std::string::npos);
     munmap(mapping, bytes);
 }
 
@@ -155,7 +170,9 @@ void damage_is_named() {
     std::vector<std::int64_t> offsets{0, 1, 3, 4};
     std::vector<int> targets{1, 0, 2, 1};
     Team team(2);
-    const auto problem = [&] { return csr_problem(3, offsets.data(), targets.data(), 4, true, team); };
+    const auto problem = [&] {
+        return csr_problem(3, offsets.data(), targets.data(), 4, true, team);
+    };
     CHECK(problem().empty());
     targets[2] = 3;
     CHECK(problem().find("targets[2] = 3") != std::string::npos);

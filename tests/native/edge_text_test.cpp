@@ -27,7 +27,8 @@ void prefixes_agree(const std::string& text, EdgeTextFormat format) {
         const EdgeBlock whole = parse(prefix, format, 1);
         format.piece_bytes = 1;
         const EdgeBlock pieces = parse(prefix, format, 3);
-        CHECK(whole.src == pieces.src && whole.dst == pieces.dst && whole.weights == pieces.weights);
+        CHECK(whole.src == pieces.src && whole.dst == pieces.dst &&
+              whole.weights == pieces.weights);
         CHECK(whole.error.problem == pieces.error.problem);
         if (whole.error.problem == EdgeTextProblem::none) {
             CHECK_EQ(whole.lines, pieces.lines);
@@ -54,7 +55,8 @@ int main() {
     prefixes_agree("0,1\n  \n2 , 3,z\n4,,5\n6,7", csv);
 
     const EdgeBlock last = parse("0 1\n2 3", spaces, 1);
-    CHECK(last.src == (std::vector<std::int32_t>{0, 2}) && last.dst == (std::vector<std::int32_t>{1, 3}));
+    CHECK(last.src == (std::vector<std::int32_t>{0, 2}) &&
+          last.dst == (std::vector<std::int32_t>{1, 3}));
     const EdgeBlock bad = parse("0 1\n\n2 x", spaces, 1);
     CHECK(bad.error.problem == EdgeTextProblem::not_integer);
     CHECK_EQ(bad.error.line, 3);

@@ -24,13 +24,15 @@ struct Edges {
     bool operator==(const Edges&) const = default;
 };
 
-Edges rmat(int scale, RmatProbabilities p, std::uint64_t seed, std::int64_t first, std::int64_t count, int workers) {
+Edges rmat(int scale, RmatProbabilities p, std::uint64_t seed, std::int64_t first,
+           std::int64_t count, int workers) {
     Edges e{std::vector<int>(count), std::vector<int>(count)};
     rmat_edges(scale, p, seed, first, count, e.src.data(), e.dst.data(), workers);
     return e;
 }
 
-Edges uniform(std::int64_t n, std::uint64_t seed, std::int64_t first, std::int64_t count, int workers) {
+Edges uniform(std::int64_t n, std::uint64_t seed, std::int64_t first, std::int64_t count,
+              int workers) {
     Edges e{std::vector<int>(count), std::vector<int>(count)};
     uniform_edges(n, seed, first, count, e.src.data(), e.dst.data(), workers);
     return e;
@@ -43,8 +45,8 @@ Edges grid(std::int64_t rows, std::int64_t columns, int workers) {
     return e;
 }
 
-std::vector<double> weights(std::int64_t low, std::int64_t high, std::uint64_t seed, std::int64_t first,
-                            std::int64_t count, int workers) {
+std::vector<double> weights(std::int64_t low, std::int64_t high, std::uint64_t seed,
+                            std::int64_t first, std::int64_t count, int workers) {
     std::vector<double> w(count);
     integer_weights(low, high, seed, first, count, w.data(), workers);
     return w;
@@ -82,7 +84,8 @@ void pieces_join_up() {
         const Edges u = uniform(std::int64_t{1} << 31, 3, first, 3000, 2);
         CHECK(uniform(std::int64_t{1} << 31, 3, first + 1000, 2000, 2) == slice(u, 1000, 3000));
         const std::vector<double> w = weights(-5, 5, 3, first, 3000, 2);
-        CHECK(weights(-5, 5, 3, first + 1000, 2000, 2) == std::vector<double>(w.begin() + 1000, w.end()));
+        CHECK(weights(-5, 5, 3, first + 1000, 2000, 2) ==
+              std::vector<double>(w.begin() + 1000, w.end()));
     }
     check::context().clear();
     const std::int64_t far = std::int64_t{1} << 32;
@@ -95,13 +98,16 @@ void ids_and_weights_in_range() {
         const Edges r = rmat(scale, kSkewed, 1, 0, 20'000, 2);
         const std::int64_t n = std::int64_t{1} << scale;
         bool inside = true;
-        for (std::size_t i = 0; i < r.src.size(); ++i) inside &= r.src[i] >= 0 && r.src[i] < n && r.dst[i] >= 0 && r.dst[i] < n;
+        for (std::size_t i = 0; i < r.src.size(); ++i)
+            inside &= r.src[i] >= 0 && r.src[i] < n && r.dst[i] >= 0 && r.dst[i] < n;
         CHECK(inside);
     }
-    for (std::int64_t n : {std::int64_t{1}, std::int64_t{3}, std::int64_t{1'000'003}, std::int64_t{1} << 31}) {
+    for (std::int64_t n :
+         {std::int64_t{1}, std::int64_t{3}, std::int64_t{1'000'003}, std::int64_t{1} << 31}) {
         const Edges u = uniform(n, 1, 0, 20'000, 2);
         bool inside = true;
-        for (std::size_t i = 0; i < u.src.size(); ++i) inside &= u.src[i] >= 0 && u.src[i] < n && u.dst[i] >= 0 && u.dst[i] < n;
+        for (std::size_t i = 0; i < u.src.size(); ++i)
+            inside &= u.src[i] >= 0 && u.src[i] < n && u.dst[i] >= 0 && u.dst[i] < n;
         CHECK(inside);
     }
     // Small spans reach both ends; the widest allowed keeps every weight whole and inside.
@@ -113,21 +119,24 @@ void ids_and_weights_in_range() {
     }
     for (int value = 0; value < 8; ++value) CHECK(std::abs(seen[value] - 2500) < 250);
     const std::int64_t limit = std::int64_t{1} << 53;
-    for (double x : weights(-limit, limit, 1, 0, 1000, 2)) CHECK(x >= -limit && x <= limit && x == std::floor(x));
+    for (double x : weights(-limit, limit, 1, 0, 1000, 2))
+        CHECK(x >= -limit && x <= limit && x == std::floor(x));
     for (double x : weights(9, 9, 1, 0, 100, 2)) CHECK_EQ(x, 9.0);
 }
 
 // Every level draws its quadrant independently: at every bit position the pair (row bit, column
 // bit) is (0,0), (0,1), (1,0), (1,1) with probabilities a, b, c, d.
 void rmat_quadrants_at_every_level() {
-    for (const RmatProbabilities p : {kSkewed, RmatProbabilities{0.25, 0.25, 0.25, 0.25}, RmatProbabilities{0.1, 0.2, 0.3, 0.4}}) {
+    for (const RmatProbabilities p : {kSkewed, RmatProbabilities{0.25, 0.25, 0.25, 0.25},
+                                      RmatProbabilities{0.1, 0.2, 0.3, 0.4}}) {
         const int scale = 10;
         const std::int64_t count = 1 << 18;
         const Edges r = rmat(scale, p, 11, 0, count, 2);
         const double expected[4] = {p.a, p.b, p.c, p.d};
         for (int bit = 0; bit < scale; ++bit) {
             std::int64_t quadrant[4] = {0, 0, 0, 0};
-            for (std::int64_t i = 0; i < count; ++i) ++quadrant[2 * ((r.src[i] >> bit) & 1) + ((r.dst[i] >> bit) & 1)];
+            for (std::int64_t i = 0; i < count; ++i)
+                ++quadrant[2 * ((r.src[i] >> bit) & 1) + ((r.dst[i] >> bit) & 1)];
             for (int q = 0; q < 4; ++q) {
                 check::context() = "bit=" + std::to_string(bit) + " quadrant=" + std::to_string(q);
                 CHECK(std::abs(static_cast<double>(quadrant[q]) / count - expected[q]) < 0.005);
@@ -141,7 +150,8 @@ void rmat_quadrants_at_every_level() {
 }
 
 void grids_edge_for_edge() {
-    for (const auto& [rows, columns] : std::vector<std::pair<int, int>>{{0, 0}, {0, 4}, {3, 0}, {1, 1}, {1, 5}, {4, 1}, {3, 4}}) {
+    for (const auto& [rows, columns] :
+         std::vector<std::pair<int, int>>{{0, 0}, {0, 4}, {3, 0}, {1, 1}, {1, 5}, {4, 1}, {3, 4}}) {
         check::context() = std::to_string(rows) + "x" + std::to_string(columns);
         Edges expected;
         for (int r = 0; r < rows; ++r)

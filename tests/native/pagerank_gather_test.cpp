@@ -20,7 +20,8 @@ void check_case(const testing::Case& c, unsigned seed) {
     check::context() = c.name();
     const veltrix::Graph graph = testing::random_graph(c, seed);
     for (const auto& [iterations, damping] : {std::pair{4, 0.85}, std::pair{1, 0.5}}) {
-        const std::vector<double> expected = reference::pagerank_gather(graph.get_adj(), iterations, damping);
+        const std::vector<double> expected =
+            reference::pagerank_gather(graph.get_adj(), iterations, damping);
         for (int workers : testing::kWorkers)
             for (int run = 0; run < (c.n > kLargeGraph ? 1 : kRuns); ++run)
                 CHECK(veltrix::pagerank_gather(graph, iterations, damping, workers) == expected);
@@ -37,7 +38,8 @@ void check_staging_in_groups(const testing::Case& c, unsigned seed) {
         veltrix::Team team(workers, nullptr);
         const auto whole = veltrix::pagerank::in_edges(veltrix::ListsView(graph), work, team);
         for (std::int64_t limit : {1, 37}) {
-            const auto grouped = veltrix::pagerank::in_edges(veltrix::ListsView(graph), work, team, limit);
+            const auto grouped =
+                veltrix::pagerank::in_edges(veltrix::ListsView(graph), work, team, limit);
             CHECK(std::equal(whole.offsets, whole.offsets + graph.vertices() + 1, grouped.offsets));
             CHECK(std::equal(whole.sources, whole.sources + graph.entry_count(), grouped.sources));
         }

@@ -18,7 +18,8 @@ void check_case(const testing::Case& c, unsigned seed) {
     const veltrix::Graph graph = testing::random_graph(c, seed);
     for (const auto& [iterations, damping] : {std::pair{4, 0.85}, std::pair{1, 0.5}})
         for (int slots : testing::kWorkers) {
-            const std::vector<double> expected = reference::pagerank_scatter(graph.get_adj(), iterations, damping, slots);
+            const std::vector<double> expected =
+                reference::pagerank_scatter(graph.get_adj(), iterations, damping, slots);
             for (int run = 0; run < (c.n > kLargeGraph ? 1 : kRuns); ++run)
                 CHECK(veltrix::pagerank_scatter(graph, iterations, damping, slots) == expected);
         }
@@ -31,6 +32,7 @@ int main() {
     for (const testing::Case& c : testing::kCases) check_case(c, seed++);
     // More slots than vertices: the slots past the last vertex push nothing.
     const veltrix::Graph pair(veltrix::AdjacencyLists{{1, 1}, {}}, true);
-    CHECK(veltrix::pagerank_scatter(pair, 5, 0.85, 7) == reference::pagerank_scatter(pair.get_adj(), 5, 0.85, 7));
+    CHECK(veltrix::pagerank_scatter(pair, 5, 0.85, 7) ==
+          reference::pagerank_scatter(pair.get_adj(), 5, 0.85, 7));
     return check::report();
 }

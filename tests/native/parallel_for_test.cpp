@@ -64,7 +64,8 @@ public:
         std::vector<Chunk> seen;
         for (const auto& [id, calls] : calls_) {
             const Chunk run(calls.front().first, calls.back().second);
-            for (std::size_t k = 1; k < calls.size(); ++k) CHECK_EQ(calls[k].first, calls[k - 1].second);
+            for (std::size_t k = 1; k < calls.size(); ++k)
+                CHECK_EQ(calls[k].first, calls[k - 1].second);
             seen.push_back(run);
         }
         std::sort(seen.begin(), seen.end());
@@ -80,10 +81,21 @@ private:
 
 void partition_cases() {
     const int cases[][3] = {
-        {0, 10, 4},     {0, 10, 8},      {0, 9, 4},   {0, 3, 8},        {0, 1, -1},
-        {5, 17, 3},     {-7, 6, 2},      {3, 4, 1},   {0, 10, 1},       {0, 1000, 0},
-        {100, 1000, -3}, {0, 1000, 64},  {0, 100000, -1},
-        {INT_MAX - 9, INT_MAX, -1},      {INT_MIN, INT_MIN + 5, 3},
+        {0, 10, 4},
+        {0, 10, 8},
+        {0, 9, 4},
+        {0, 3, 8},
+        {0, 1, -1},
+        {5, 17, 3},
+        {-7, 6, 2},
+        {3, 4, 1},
+        {0, 10, 1},
+        {0, 1000, 0},
+        {100, 1000, -3},
+        {0, 1000, 64},
+        {0, 100000, -1},
+        {INT_MAX - 9, INT_MAX, -1},
+        {INT_MIN, INT_MIN + 5, 3},
     };
     for (const auto& [begin, end, threads] : cases) {
         set_context("parallel_for", begin, end, threads);
@@ -93,7 +105,8 @@ void partition_cases() {
 
         set_context("parallel_for_chunks", begin, end, threads);
         Recorder per_chunk;
-        veltrix::parallel_for_chunks(begin, end, threads, [&](int first, int last) { per_chunk.add(first, last); });
+        veltrix::parallel_for_chunks(begin, end, threads,
+                                     [&](int first, int last) { per_chunk.add(first, last); });
         per_chunk.check_partition(expected_chunks(begin, end, threads));
     }
 }

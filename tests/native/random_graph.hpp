@@ -18,14 +18,15 @@ struct Case {
     bool directed;
 
     std::string name() const {
-        return "n=" + std::to_string(n) + " m=" + std::to_string(m) + (directed ? " directed" : " undirected");
+        return "n=" + std::to_string(n) + " m=" + std::to_string(m) +
+               (directed ? " directed" : " undirected");
     }
 };
 
 // The shapes every kernel test runs through: tiny, sparse, dense, and big enough for every worker
 // of a team to take many tasks.
-inline const Case kCases[] = {{1, 0, false},      {2, 3, true},          {50, 120, false},
-                              {300, 900, true},    {2000, 8000, false},   {2000, 3000, true},
+inline const Case kCases[] = {{1, 0, false},         {2, 3, true},         {50, 120, false},
+                              {300, 900, true},      {2000, 8000, false},  {2000, 3000, true},
                               {20000, 60000, false}, {20000, 200000, true}};
 
 // The worker counts every kernel is driven with, past the hardware count on purpose.
@@ -40,10 +41,8 @@ enum class Weights {
 inline double draw_weight(std::mt19937& random, Weights kind) {
     std::uniform_int_distribution<int> small(0, 9), percent(0, 99);
     switch (kind) {
-        case Weights::small_integers:
-            return small(random);
-        case Weights::signed_values:
-            return small(random) - (percent(random) < 20 ? 5 : 0);
+        case Weights::small_integers: return small(random);
+        case Weights::signed_values: return small(random) - (percent(random) < 20 ? 5 : 0);
         case Weights::awkward:
             switch (percent(random)) {
                 case 0: return std::numeric_limits<double>::quiet_NaN();
@@ -56,7 +55,8 @@ inline double draw_weight(std::mt19937& random, Weights kind) {
     return 0.0;
 }
 
-inline veltrix::WeightedGraph random_graph(const Case& c, unsigned seed, Weights kind = Weights::small_integers) {
+inline veltrix::WeightedGraph random_graph(const Case& c, unsigned seed,
+                                           Weights kind = Weights::small_integers) {
     std::mt19937 random(seed);
     std::uniform_int_distribution<int> vertex(0, c.n - 1), percent(0, 99);
     veltrix::WeightedEdgeList edges;

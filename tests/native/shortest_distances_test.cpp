@@ -40,11 +40,13 @@ void check_graph(const WeightedGraph& graph, const std::string& what, bool any_s
     for (int source : {graph.vertices() / 3, 0}) {
         if (large && source == 0) break;
         check::context() = what + " source=" + std::to_string(source);
-        const reference::Distances expected = reference::shortest_distances(graph.get_adj(), source);
+        const reference::Distances expected =
+            reference::shortest_distances(graph.get_adj(), source);
         for (int workers : testing::kWorkers) {
             if (!expected.converged && !any_schedule && workers > 1) continue;
             for (int run = 0; run < (large ? 1 : kRuns); ++run)
-                CHECK(same_bits(veltrix::shortest_distances(graph, source, workers), expected.distance));
+                CHECK(same_bits(veltrix::shortest_distances(graph, source, workers),
+                                expected.distance));
         }
     }
 }
@@ -63,10 +65,13 @@ void check_case(const testing::Case& c, unsigned seed) {
     std::mt19937 random(seed);
     std::vector<double> potential(c.n);
     for (double& p : potential) p = static_cast<double>(random() % 20);
-    check_graph(reweighted(small, [&](int u, int v, double w) { return w + potential[v] - potential[u]; }),
-                c.name() + " signed, no negative cycle", true);
+    check_graph(
+        reweighted(small, [&](int u, int v, double w) { return w + potential[v] - potential[u]; }),
+        c.name() + " signed, no negative cycle", true);
     // Negative cycles run the passes to their cap of n - 1: small graphs only.
-    if (c.n <= 300) check_graph(testing::random_graph(c, seed, Weights::signed_values), c.name() + " signed", false);
+    if (c.n <= 300)
+        check_graph(testing::random_graph(c, seed, Weights::signed_values), c.name() + " signed",
+                    false);
 }
 
 }  // namespace

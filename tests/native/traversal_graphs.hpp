@@ -43,10 +43,12 @@ inline std::vector<Shape> traversal_graphs() {
     unsigned seed = 1;
     for (const Case& c : kCases) shapes.push_back({c.name(), random_graph(c, seed++)});
     shapes.push_back({"grid 120x150", veltrix::Graph(120 * 150, grid(120, 150), false)});
-    shapes.push_back({"undirected core with tail", core_with_tail({20000, 150000, false}, 3000, 11)});
+    shapes.push_back(
+        {"undirected core with tail", core_with_tail({20000, 150000, false}, 3000, 11)});
     shapes.push_back({"directed core with tail", core_with_tail({20000, 300000, true}, 3000, 12)});
     const veltrix::Graph one_way = random_graph({20000, 200000, true}, 13);
-    shapes.push_back({"directed lists installed undirected", veltrix::Graph(one_way.get_adj(), false)});
+    shapes.push_back(
+        {"directed lists installed undirected", veltrix::Graph(one_way.get_adj(), false)});
     return shapes;
 }
 

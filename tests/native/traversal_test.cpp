@@ -26,7 +26,8 @@ void same_as_reference(const testing::Shape& shape, Kernel kernel, Reference ref
         check::context() = shape.name + " source=" + std::to_string(source);
         const auto expected = reference(shape.graph.get_adj(), source);
         for (int workers : testing::kWorkers)
-            for (int run = 0; run < kRuns; ++run) CHECK(kernel(shape.graph, source, workers, nullptr) == expected);
+            for (int run = 0; run < kRuns; ++run)
+                CHECK(kernel(shape.graph, source, workers, nullptr) == expected);
     }
 }
 
@@ -46,7 +47,8 @@ void refuses_bad_sources(const Graph& graph, Kernel kernel) {
 // Stops both on the caller alone (many small levels, or a long walk) and with the team up.
 template <class Kernel>
 void stops_when_interrupted(const Graph& graph, Kernel kernel) {
-    testing::stops_when_interrupted([&](int workers, Interrupt* interrupt) { kernel(graph, 0, workers, interrupt); });
+    testing::stops_when_interrupted(
+        [&](int workers, Interrupt* interrupt) { kernel(graph, 0, workers, interrupt); });
 }
 
 template <class Kernel, class Reference>
@@ -62,8 +64,11 @@ void check_kernel(const std::vector<testing::Shape>& shapes, Kernel kernel, Refe
 
 int main() {
     const std::vector<testing::Shape> shapes = testing::traversal_graphs();
-    const auto hops = [](const Graph& g, int s, int w, Interrupt* i) { return hop_distances(g, s, w, i); };
-    check_kernel(shapes, hops, [](const AdjacencyLists& adj, int s) { return reference::hop_distances(adj, s); });
+    const auto hops = [](const Graph& g, int s, int w, Interrupt* i) {
+        return hop_distances(g, s, w, i);
+    };
+    check_kernel(shapes, hops,
+                 [](const AdjacencyLists& adj, int s) { return reference::hop_distances(adj, s); });
     // Hop distances ask between every two levels, so even the smallest search stops.
     for (const testing::Shape& shape : shapes) stops_when_interrupted(shape.graph, hops);
     check_kernel(

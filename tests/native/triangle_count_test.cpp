@@ -45,14 +45,16 @@ void counts(const EdgeList& edges, bool directed, std::int64_t expected) {
 }
 
 void stops_when_interrupted(const Graph& graph) {
-    testing::stops_when_interrupted([&](int workers, Interrupt* interrupt) { triangle_count(graph, workers, interrupt); });
+    testing::stops_when_interrupted(
+        [&](int workers, Interrupt* interrupt) { triangle_count(graph, workers, interrupt); });
 }
 
 }  // namespace
 
 int main() {
     unsigned seed = 1;
-    for (const testing::Case& c : testing::kCases) same_as_reference(testing::random_graph(c, seed++), c.name());
+    for (const testing::Case& c : testing::kCases)
+        same_as_reference(testing::random_graph(c, seed++), c.name());
     same_as_reference(Graph(), "no vertices");
     for (bool directed : {false, true}) {
         same_as_reference(hubs(3000, 40000, directed, seed++), "hubs");

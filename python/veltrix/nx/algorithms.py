@@ -118,7 +118,9 @@ def node_connected_component(G: VeltrixGraph, n: Hashable) -> set[Any]:
 # ----------------------------------------------------------------------------- traversal
 
 
-def single_source_shortest_path_length(G: VeltrixGraph, source: Hashable, cutoff: Any = None) -> dict[Any, Any]:
+def single_source_shortest_path_length(
+    G: VeltrixGraph, source: Hashable, cutoff: Any = None
+) -> dict[Any, Any]:
     s = G.find(source)
     if s is None:
         raise nx.NodeNotFound(f"Source {source} is not in G")
@@ -163,14 +165,18 @@ def has_path(G: VeltrixGraph, source: Hashable, target: Hashable) -> bool:
     return bool(_veltrix.parallel_dfs(G.graph, s, threads())[t])
 
 
-def _by_distance(G: VeltrixGraph, source: Hashable, s: int, dist: np.ndarray, keep: np.ndarray, kind: type) -> dict[Any, Any]:
+def _by_distance(
+    G: VeltrixGraph, source: Hashable, s: int, dist: np.ndarray, keep: np.ndarray, kind: type
+) -> dict[Any, Any]:
     """{source: 0, then every other kept node by distance}, values of type `kind`."""
     keep[s] = False
     indices = np.flatnonzero(keep)
     indices = indices[np.argsort(dist[indices], kind="stable")]
     values = dist[indices]
     result: dict[Any, Any] = {source: 0}
-    result.update(zip(_keys(G, indices), (values.astype(np.int64) if kind is int else values).tolist()))
+    result.update(
+        zip(_keys(G, indices), (values.astype(np.int64) if kind is int else values).tolist())
+    )
     return result
 
 
@@ -241,7 +247,9 @@ def _negative_cycle(G: VeltrixGraph, w: Weights, dist: np.ndarray) -> bool:
     return bool((dist[sources[live]] + values < dist[targets[live]]).any())
 
 
-def _length_dict(G: VeltrixGraph, source: Hashable, s: int, dist: np.ndarray, kind: type, cutoff: Any = None) -> dict[Any, Any]:
+def _length_dict(
+    G: VeltrixGraph, source: Hashable, s: int, dist: np.ndarray, kind: type, cutoff: Any = None
+) -> dict[Any, Any]:
     keep = dist < UNREACHED
     if cutoff is not None:
         keep &= dist <= float(cutoff)
@@ -265,7 +273,9 @@ def single_source_dijkstra_path_length(
     return _length_dict(G, source, s, dist, kind, cutoff)
 
 
-def dijkstra_path_length(G: VeltrixGraph, source: Hashable, target: Hashable, weight: Any = "weight") -> Any:
+def dijkstra_path_length(
+    G: VeltrixGraph, source: Hashable, target: Hashable, weight: Any = "weight"
+) -> Any:
     s = G.find(source)
     if s is None:
         raise nx.NodeNotFound(f"Node {source} not found in graph")
@@ -278,7 +288,9 @@ def dijkstra_path_length(G: VeltrixGraph, source: Hashable, target: Hashable, we
     return length
 
 
-def single_source_bellman_ford_path_length(G: VeltrixGraph, source: Hashable, weight: Any = "weight") -> dict[Any, Any]:
+def single_source_bellman_ford_path_length(
+    G: VeltrixGraph, source: Hashable, weight: Any = "weight"
+) -> dict[Any, Any]:
     s = G.find(source)
     if s is None:
         raise nx.NodeNotFound(f"Source {source} not in G")
@@ -286,7 +298,9 @@ def single_source_bellman_ford_path_length(G: VeltrixGraph, source: Hashable, we
     return _length_dict(G, source, s, dist, kind)
 
 
-def bellman_ford_path_length(G: VeltrixGraph, source: Hashable, target: Hashable, weight: Any = "weight") -> Any:
+def bellman_ford_path_length(
+    G: VeltrixGraph, source: Hashable, target: Hashable, weight: Any = "weight"
+) -> Any:
     s = G.find(source)
     if source == target:
         if s is None:

@@ -77,7 +77,15 @@ def read_weights(datas: list[Any], attr: Hashable, default: Any) -> Weights:
     if not present:
         kind = type(default) if type(default) in (int, float) else None
         value = float(default) if kind else 0.0
-        return Weights(None, kind, False, value, value, bool(np.isfinite(value)), kind is int or float(value).is_integer())
+        return Weights(
+            None,
+            kind,
+            False,
+            value,
+            value,
+            bool(np.isfinite(value)),
+            kind is int or float(value).is_integer(),
+        )
     if missing:
         raw = [default if w is _MISSING else w for w in raw]
         types = (types - {type(_MISSING)}) | {type(default)}
@@ -191,7 +199,9 @@ class VeltrixGraph:
             targets = np.fromiter(chain.from_iterable(self.lists), np.int64, int(counts.sum()))
             sources = np.repeat(np.arange(n), counts)
             if self.multiplicity is not None:
-                counts = np.bincount(sources, weights=self.multiplicity, minlength=n).astype(np.int64)
+                counts = np.bincount(sources, weights=self.multiplicity, minlength=n).astype(
+                    np.int64
+                )
                 sources = np.repeat(sources, self.multiplicity)
                 targets = np.repeat(targets, self.multiplicity)
             return np.concatenate(([0], np.cumsum(counts))), sources, targets
@@ -243,7 +253,9 @@ class VeltrixGraph:
                 for d, value in zip(data, w.as_array(entries)[keep].tolist()):
                     d[attr] = w.kind(value)
         at = self.nodes.__getitem__
-        G.add_edges_from(zip(map(at, sources[keep].tolist()), map(at, targets[keep].tolist()), data))
+        G.add_edges_from(
+            zip(map(at, sources[keep].tolist()), map(at, targets[keep].tolist()), data)
+        )
         return G
 
 
@@ -252,7 +264,9 @@ def _split(items: list[Any], offsets: np.ndarray) -> list[list[Any]]:
     return [items[a:b] for a, b in zip(bounds, bounds[1:])]
 
 
-def _scan(adj: Any, nodes: list[Any], index: dict[Any, Any] | None, with_data: bool) -> tuple[list[list[Any]], list[Any] | None]:
+def _scan(
+    adj: Any, nodes: list[Any], index: dict[Any, Any] | None, with_data: bool
+) -> tuple[list[list[Any]], list[Any] | None]:
     """One pass over the adjacency: neighbour lists (as indices) and, if asked, the entries' data.
 
     Collecting the data touches every edge's data dict, which costs more than the lists
@@ -261,7 +275,9 @@ def _scan(adj: Any, nodes: list[Any], index: dict[Any, Any] | None, with_data: b
     lists: list[list[Any]] = []
     datas: list[Any] | None = [] if with_data else None
     add_list = lists.append
-    neighbours = list if index is None else lambda nbrs, find=index.__getitem__: list(map(find, nbrs))
+    neighbours = (
+        list if index is None else lambda nbrs, find=index.__getitem__: list(map(find, nbrs))
+    )
     if datas is None:
         for nbrs in map(adj.__getitem__, nodes):
             add_list(neighbours(nbrs))
@@ -308,8 +324,12 @@ def convert(G: Any, attrs: dict[Any, Any]) -> VeltrixGraph:
             lists, datas = _scan(G._adj, nodes, index, with_data)
             graph = _veltrix.Graph(lists, directed)
         per_edge, multiplicity = _per_edge(datas, multigraph) if datas is not None else ([], None)
-        self_loops = np.fromiter(map(contains, map(G._adj.__getitem__, nodes), nodes), bool, len(nodes))
-        vg = VeltrixGraph(nodes, lists, graph, directed, multigraph, self_loops, multiplicity, index)
+        self_loops = np.fromiter(
+            map(contains, map(G._adj.__getitem__, nodes), nodes), bool, len(nodes)
+        )
+        vg = VeltrixGraph(
+            nodes, lists, graph, directed, multigraph, self_loops, multiplicity, index
+        )
         vg.record_weights(per_edge, attrs)
         return vg
     finally:
@@ -410,5 +430,7 @@ def to_networkx(graph: Any, *, nodes: Iterable[Any] | None = None) -> Any:
                     lightest[key] = w
         G.add_weighted_edges_from((labels[u], labels[v], w) for (u, v), w in lightest.items())
     else:
-        G.add_edges_from((labels[u], labels[v]) for u, entries in enumerate(adjacency) for v in entries)
+        G.add_edges_from(
+            (labels[u], labels[v]) for u, entries in enumerate(adjacency) for v in entries
+        )
     return G

@@ -105,6 +105,7 @@ _CHECKS: dict[str, Callable[[dict[str, Any]], str | None]] = {
     "pagerank": _pagerank,
 }
 
+
 def _cached_conversion(G: Any) -> VeltrixGraph | None:
     if not nx.config.cache_converted_graphs:
         return None
@@ -172,7 +173,9 @@ class BackendInterface:
         part of the graph, where the kernel visits everything reachable from the source
         (measured slower than networkx even on a cached graph). ``backend="veltrix"`` still runs it.
         """
-        return "networkx's search from both ends usually stops early" if name == "has_path" else True
+        return (
+            "networkx's search from both ends usually stops early" if name == "has_path" else True
+        )
 
 
 for _name in SERVED:

@@ -35,7 +35,9 @@ def vertex_count(num_vertices: Any) -> int:
     try:
         n = operator.index(num_vertices)
     except TypeError:
-        raise TypeError(f"num_vertices must be an integer, not {type(num_vertices).__name__}") from None
+        raise TypeError(
+            f"num_vertices must be an integer, not {type(num_vertices).__name__}"
+        ) from None
     if n < 0:
         raise ValueError(f"num_vertices must be non-negative, got {n}")
     return n
@@ -77,10 +79,14 @@ def checked_edges(edges: DataFrame, n: int, *, weighted: bool = False) -> DataFr
     fields = {field.name: field.dataType for field in edges.schema.fields}
     for name in names:
         if name not in fields:
-            raise ValueError(f"edges has no column {name!r}; it needs columns {', '.join(map(repr, names))}")
+            raise ValueError(
+                f"edges has no column {name!r}; it needs columns {', '.join(map(repr, names))}"
+            )
     for name in ("src", "dst"):
         if not isinstance(fields[name], IntegralType):
-            raise TypeError(f"column {name!r} must hold integer vertex ids, not {fields[name].simpleString()}")
+            raise TypeError(
+                f"column {name!r} must hold integer vertex ids, not {fields[name].simpleString()}"
+            )
     if weighted and not isinstance(fields["weight"], NumericType):
         raise TypeError(f"column 'weight' must be numeric, not {fields['weight'].simpleString()}")
 
@@ -99,7 +105,9 @@ def checked_edges(edges: DataFrame, n: int, *, weighted: bool = False) -> DataFr
         if low is not None and low < 0:
             raise ValueError(f"vertex id {low} in column {name!r} is negative")
         if high is not None and high >= n:
-            raise ValueError(f"vertex id {high} in column {name!r} is out of range for {n} vertices")
+            raise ValueError(
+                f"vertex id {high} in column {name!r} is out of range for {n} vertices"
+            )
 
     columns = [F.col("src").cast("long").alias("src"), F.col("dst").cast("long").alias("dst")]
     if weighted:

@@ -30,9 +30,12 @@ def _large_star(pairs: DataFrame) -> DataFrame:
         pairs.select(F.col("b").alias("u"), F.col("a").alias("v"))
     )
     lowest = both.groupBy("u").agg(F.least(F.min("v"), F.col("u")).alias("m"))
-    return both.where(F.col("v") > F.col("u")).join(lowest, "u").select(
-        F.col("v").alias("a"), F.col("m").alias("b")
-    ).distinct()
+    return (
+        both.where(F.col("v") > F.col("u"))
+        .join(lowest, "u")
+        .select(F.col("v").alias("a"), F.col("m").alias("b"))
+        .distinct()
+    )
 
 
 def _small_star(pairs: DataFrame) -> DataFrame:
@@ -46,11 +49,17 @@ def _small_star(pairs: DataFrame) -> DataFrame:
 
 
 def _is_star_forest(pairs: DataFrame) -> bool:
-    marks = pairs.select(F.col("a").alias("x"), F.lit(1).alias("child"), F.lit(0).alias("parent")).unionByName(
+    marks = pairs.select(
+        F.col("a").alias("x"), F.lit(1).alias("child"), F.lit(0).alias("parent")
+    ).unionByName(
         pairs.select(F.col("b").alias("x"), F.lit(0).alias("child"), F.lit(1).alias("parent"))
     )
-    counts = marks.groupBy("x").agg(F.sum("child").alias("children"), F.max("parent").alias("parent"))
-    return counts.where((F.col("children") > 1) | ((F.col("children") == 1) & (F.col("parent") == 1))).isEmpty()
+    counts = marks.groupBy("x").agg(
+        F.sum("child").alias("children"), F.max("parent").alias("parent")
+    )
+    return counts.where(
+        (F.col("children") > 1) | ((F.col("children") == 1) & (F.col("parent") == 1))
+    ).isEmpty()
 
 
 def connected_components(
@@ -92,9 +101,11 @@ def connected_components(
     n = vertex_count(num_vertices)
     mode = checkpoint_mode(checkpoint)
     checked = checked_edges(edges, n)
-    pairs = checked.where(F.col("src") != F.col("dst")).select(
-        F.greatest("src", "dst").alias("a"), F.least("src", "dst").alias("b")
-    ).distinct()
+    pairs = (
+        checked.where(F.col("src") != F.col("dst"))
+        .select(F.greatest("src", "dst").alias("a"), F.least("src", "dst").alias("b"))
+        .distinct()
+    )
     pairs = cut(pairs, mode)
     rounds = 0
     while not _is_star_forest(pairs):
@@ -102,6 +113,8 @@ def connected_components(
         pairs = cut(_small_star(_large_star(pairs)), mode)
     report(stats, rounds)
     parents = pairs.select(F.col("a").alias("vertex"), F.col("b").alias("component"))
-    return vertices(checked, n).join(parents, "vertex", "left").select(
-        "vertex", F.coalesce(F.col("component"), F.col("vertex")).alias("component")
+    return (
+        vertices(checked, n)
+        .join(parents, "vertex", "left")
+        .select("vertex", F.coalesce(F.col("component"), F.col("vertex")).alias("component"))
     )

@@ -88,9 +88,12 @@ def shortest_distances(
         .agg(F.min("weight").alias("weight"))
     )
     links = cut(links, mode)
-    best = cut(checked.sparkSession.range(s, s + 1).select(
-        F.col("id").alias("vertex"), F.lit(0.0).alias("distance")
-    ), mode)
+    best = cut(
+        checked.sparkSession.range(s, s + 1).select(
+            F.col("id").alias("vertex"), F.lit(0.0).alias("distance")
+        ),
+        mode,
+    )
     changed = best
     reached = 1
     rounds = 0
@@ -98,7 +101,9 @@ def shortest_distances(
         rounds += 1
         offers = (
             changed.join(links, changed.vertex == links.src)
-            .select(F.col("dst").alias("vertex"), (F.col("distance") + F.col("weight")).alias("offer"))
+            .select(
+                F.col("dst").alias("vertex"), (F.col("distance") + F.col("weight")).alias("offer")
+            )
             # Spark orders NaN above every number, so this also drops -inf + inf.
             .where(F.col("offer") < F.lit(UNREACHED))
             .groupBy("vertex")
@@ -107,16 +112,22 @@ def shortest_distances(
         improved = cut(
             offers.join(best, "vertex", "left")
             .where(F.col("distance").isNull() | (F.col("offer") < F.col("distance")))
-            .select("vertex", F.col("offer").alias("distance"), F.col("distance").isNull().alias("new")),
+            .select(
+                "vertex", F.col("offer").alias("distance"), F.col("distance").isNull().alias("new")
+            ),
             mode,
         )
-        row = improved.agg(F.count(F.lit(1)).alias("changed"), F.count(F.when(F.col("new"), 1)).alias("new")).first()
+        row = improved.agg(
+            F.count(F.lit(1)).alias("changed"), F.count(F.when(F.col("new"), 1)).alias("new")
+        ).first()
         assert row is not None
         if row["changed"] == 0:
             break
         reached += row["new"]
         if rounds >= reached:
-            raise ValueError(f"a negative cycle is reachable from source {s}; shortest distances are undefined")
+            raise ValueError(
+                f"a negative cycle is reachable from source {s}; shortest distances are undefined"
+            )
         lowered = improved.select("vertex", F.col("distance").alias("lowered"))
         best = cut(
             best.join(lowered, "vertex", "full").select(
@@ -126,6 +137,8 @@ def shortest_distances(
         )
         changed = improved.select("vertex", "distance")
     report(stats, rounds)
-    return vertices(checked, n).join(best, "vertex", "left").select(
-        "vertex", F.coalesce(F.col("distance"), F.lit(UNREACHED)).alias("distance")
+    return (
+        vertices(checked, n)
+        .join(best, "vertex", "left")
+        .select("vertex", F.coalesce(F.col("distance"), F.lit(UNREACHED)).alias("distance"))
     )

@@ -13,7 +13,9 @@ from _veltrix import Graph, WeightedGraph
 from veltrix.spark._input import vertex_count
 
 
-def _list_entries(graph: Graph) -> tuple[npt.NDArray[np.int64], npt.NDArray[np.int64], npt.NDArray[np.float64] | None]:
+def _list_entries(
+    graph: Graph,
+) -> tuple[npt.NDArray[np.int64], npt.NDArray[np.int64], npt.NDArray[np.float64] | None]:
     lists: list[Any] = graph.get_adj()
     lengths = np.fromiter((len(row) for row in lists), dtype=np.int64, count=len(lists))
     src = np.repeat(np.arange(len(lists), dtype=np.int64), lengths)
@@ -115,7 +117,9 @@ def to_numpy(result: DataFrame, num_vertices: int) -> npt.NDArray[Any]:
     n = vertex_count(num_vertices)
     values = [field for field in result.schema.fields if field.name != "vertex"]
     if len(values) != 1 or len(result.columns) != 2:
-        raise ValueError(f"result must have a 'vertex' column and one value column, got {result.columns}")
+        raise ValueError(
+            f"result must have a 'vertex' column and one value column, got {result.columns}"
+        )
     kind = values[0].dataType
     if isinstance(kind, IntegralType):
         dtype: type = np.int64
@@ -128,7 +132,9 @@ def to_numpy(result: DataFrame, num_vertices: int) -> npt.NDArray[Any]:
     rows = result.select("vertex", values[0].name).collect()
     index = np.fromiter((row[0] for row in rows), dtype=np.int64, count=len(rows))
     data: npt.NDArray[Any] = np.fromiter((row[1] for row in rows), dtype=dtype, count=len(rows))
-    if len(rows) != n or (n and (index.min() < 0 or index.max() >= n or np.bincount(index, minlength=n).max() != 1)):
+    if len(rows) != n or (
+        n and (index.min() < 0 or index.max() >= n or np.bincount(index, minlength=n).max() != 1)
+    ):
         raise ValueError(f"result does not hold exactly one row for each of the {n} vertices")
     out: npt.NDArray[Any] = np.empty(n, dtype=dtype)
     out[index] = data

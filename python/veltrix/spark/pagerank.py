@@ -86,7 +86,9 @@ def pagerank(
     lists = graph_lists(checked, directed)
     degree = lists.groupBy("src").agg(F.count(F.lit(1)).cast("double").alias("degree"))
     links = cut(
-        lists.groupBy("src", "dst").agg(F.count(F.lit(1)).cast("double").alias("copies")).join(degree, "src"),
+        lists.groupBy("src", "dst")
+        .agg(F.count(F.lit(1)).cast("double").alias("copies"))
+        .join(degree, "src"),
         mode,
     )
     base = (1.0 - damping) / n
@@ -109,6 +111,11 @@ def pagerank(
             .agg(F.sum("share").alias("gathered"), F.max("dangling").alias("dangling"))
         )
         score = (F.col("mass") / F.lit(float(n)) + F.col("gathered")) * F.lit(damping)
-        ranks = cut(gathered.crossJoin(mass).select("vertex", "dangling", (score + F.lit(base)).alias("rank")), mode)
+        ranks = cut(
+            gathered.crossJoin(mass).select(
+                "vertex", "dangling", (score + F.lit(base)).alias("rank")
+            ),
+            mode,
+        )
     report(stats, iterations)
     return ranks.select("vertex", "rank")

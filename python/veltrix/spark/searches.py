@@ -25,7 +25,12 @@ from veltrix.spark._input import (
 
 
 def _search(
-    edges: DataFrame, num_vertices: int, source: int, directed: bool, checkpoint: Checkpoint, stats: Stats | None
+    edges: DataFrame,
+    num_vertices: int,
+    source: int,
+    directed: bool,
+    checkpoint: Checkpoint,
+    stats: Stats | None,
 ) -> tuple[DataFrame, DataFrame]:
     """Return every vertex (``vertex``) and the reached ones with their hop count (``vertex``,
     ``distance``)."""
@@ -34,11 +39,19 @@ def _search(
     mode = checkpoint_mode(checkpoint)
     checked = checked_edges(edges, n)
     # Repeats and self-loops reach nothing new.
-    links = graph_lists(checked, directed).where(F.col("src") != F.col("dst")).select("src", "dst").distinct()
+    links = (
+        graph_lists(checked, directed)
+        .where(F.col("src") != F.col("dst"))
+        .select("src", "dst")
+        .distinct()
+    )
     links = cut(links, mode)
-    reached = cut(checked.sparkSession.range(s, s + 1).select(
-        F.col("id").alias("vertex"), F.lit(0).cast("long").alias("distance")
-    ), mode)
+    reached = cut(
+        checked.sparkSession.range(s, s + 1).select(
+            F.col("id").alias("vertex"), F.lit(0).cast("long").alias("distance")
+        ),
+        mode,
+    )
     frontier = reached.select("vertex")
     level = 0
     while True:
@@ -52,7 +65,12 @@ def _search(
         found = cut(found, mode)
         if found.isEmpty():
             break
-        reached = cut(reached.unionByName(found.select("vertex", F.lit(level).cast("long").alias("distance"))), mode)
+        reached = cut(
+            reached.unionByName(
+                found.select("vertex", F.lit(level).cast("long").alias("distance"))
+            ),
+            mode,
+        )
         frontier = found
     report(stats, level)
     return vertices(checked, n), reached
@@ -128,6 +146,6 @@ def reachable(
         As :func:`hop_distances` raises them.
     """
     everyone, reached = _search(edges, num_vertices, source, directed, checkpoint, stats)
-    return everyone.join(reached.select("vertex", F.lit(True).alias("hit")), "vertex", "left").select(
-        "vertex", F.coalesce(F.col("hit"), F.lit(False)).alias("reachable")
-    )
+    return everyone.join(
+        reached.select("vertex", F.lit(True).alias("hit")), "vertex", "left"
+    ).select("vertex", F.coalesce(F.col("hit"), F.lit(False)).alias("reachable"))

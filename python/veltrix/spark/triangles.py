@@ -49,7 +49,9 @@ def triangle_count(edges: DataFrame, num_vertices: int, *, directed: bool = Fals
     n = vertex_count(num_vertices)
     checked = checked_edges(edges, n)
     if directed:
-        ends = checked.where(F.col("src") < F.col("dst")).select(F.col("src").alias("a"), F.col("dst").alias("b"))
+        ends = checked.where(F.col("src") < F.col("dst")).select(
+            F.col("src").alias("a"), F.col("dst").alias("b")
+        )
     else:
         ends = checked.where(F.col("src") != F.col("dst")).select(
             F.least("src", "dst").alias("a"), F.greatest("src", "dst").alias("b")
@@ -68,14 +70,21 @@ def _weighted_triangles(pairs: DataFrame) -> int:
         .groupBy("x")
         .agg(F.count(F.lit(1)).alias("d"))
     )
-    da, db = degree.select(F.col("x").alias("a"), F.col("d").alias("da")), degree.select(
-        F.col("x").alias("b"), F.col("d").alias("db")
+    da, db = (
+        degree.select(F.col("x").alias("a"), F.col("d").alias("da")),
+        degree.select(F.col("x").alias("b"), F.col("d").alias("db")),
     )
-    a_first = (F.col("da") < F.col("db")) | ((F.col("da") == F.col("db")) & (F.col("a") < F.col("b")))
-    oriented = pairs.join(da, "a").join(db, "b").select(
-        F.when(a_first, F.col("a")).otherwise(F.col("b")).alias("p"),
-        F.when(a_first, F.col("b")).otherwise(F.col("a")).alias("q"),
-        "m",
+    a_first = (F.col("da") < F.col("db")) | (
+        (F.col("da") == F.col("db")) & (F.col("a") < F.col("b"))
+    )
+    oriented = (
+        pairs.join(da, "a")
+        .join(db, "b")
+        .select(
+            F.when(a_first, F.col("a")).otherwise(F.col("b")).alias("p"),
+            F.when(a_first, F.col("b")).otherwise(F.col("a")).alias("q"),
+            "m",
+        )
     )
     left = oriented.select("p", "q", F.col("m").alias("m_pq"))
     right = oriented.select("p", F.col("q").alias("r"), F.col("m").alias("m_pr"))
@@ -99,6 +108,10 @@ def _weighted_triangles(pairs: DataFrame) -> int:
     weight = F.when(F.col("key") == 0, F.col("m_qr") * F.col("part")).otherwise(
         F.col("part") * F.least("key", "m_qr")
     )
-    row = wedges.join(closing, ["q", "r"]).agg(F.coalesce(F.sum(weight), F.lit(0)).alias("total")).first()
+    row = (
+        wedges.join(closing, ["q", "r"])
+        .agg(F.coalesce(F.sum(weight), F.lit(0)).alias("total"))
+        .first()
+    )
     assert row is not None
     return int(row["total"])

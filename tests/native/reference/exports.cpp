@@ -32,30 +32,35 @@ void copy_out(const std::vector<T>& values, U* out) {
 
 extern "C" {
 
-void reference_connected_components(int n, const std::int64_t* offsets, const std::int32_t* targets, std::int32_t* out) {
+void reference_connected_components(int n, const std::int64_t* offsets, const std::int32_t* targets,
+                                    std::int32_t* out) {
     copy_out(reference::connected_components(lists_of(n, offsets, targets)), out);
 }
 
-void reference_hop_distances(int n, const std::int64_t* offsets, const std::int32_t* targets, int source, std::int32_t* out) {
+void reference_hop_distances(int n, const std::int64_t* offsets, const std::int32_t* targets,
+                             int source, std::int32_t* out) {
     copy_out(reference::hop_distances(lists_of(n, offsets, targets), source), out);
 }
 
-void reference_reachability(int n, const std::int64_t* offsets, const std::int32_t* targets, int source, std::uint8_t* out) {
+void reference_reachability(int n, const std::int64_t* offsets, const std::int32_t* targets,
+                            int source, std::uint8_t* out) {
     copy_out(reference::reachability(lists_of(n, offsets, targets), source), out);
 }
 
-std::int64_t reference_triangle_count(int n, const std::int64_t* offsets, const std::int32_t* targets) {
+std::int64_t reference_triangle_count(int n, const std::int64_t* offsets,
+                                      const std::int32_t* targets) {
     return reference::triangle_count(lists_of(n, offsets, targets));
 }
 
-void reference_pagerank_gather(int n, const std::int64_t* offsets, const std::int32_t* targets, int iterations,
-                               double damping, double* out) {
+void reference_pagerank_gather(int n, const std::int64_t* offsets, const std::int32_t* targets,
+                               int iterations, double damping, double* out) {
     copy_out(reference::pagerank_gather(lists_of(n, offsets, targets), iterations, damping), out);
 }
 
-void reference_pagerank_scatter(int n, const std::int64_t* offsets, const std::int32_t* targets, int iterations,
-                                double damping, int slots, double* out) {
-    copy_out(reference::pagerank_scatter(lists_of(n, offsets, targets), iterations, damping, slots), out);
+void reference_pagerank_scatter(int n, const std::int64_t* offsets, const std::int32_t* targets,
+                                int iterations, double damping, int slots, double* out) {
+    copy_out(reference::pagerank_scatter(lists_of(n, offsets, targets), iterations, damping, slots),
+             out);
 }
 
 // Returns whether the passes converged (no negative cycle held them up).
@@ -63,7 +68,8 @@ int reference_shortest_distances(int n, const std::int64_t* offsets, const std::
                                  const double* weights, int source, double* out) {
     veltrix::WeightedLists lists(n);
     for (int u = 0; u < n; ++u)
-        for (std::int64_t i = offsets[u]; i < offsets[u + 1]; ++i) lists[u].emplace_back(targets[i], weights[i]);
+        for (std::int64_t i = offsets[u]; i < offsets[u + 1]; ++i)
+            lists[u].emplace_back(targets[i], weights[i]);
     const reference::Distances result = reference::shortest_distances(lists, source);
     copy_out(result.distance, out);
     return result.converged ? 1 : 0;

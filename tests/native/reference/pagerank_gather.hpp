@@ -26,7 +26,8 @@ inline double dangling_mass(const veltrix::AdjacencyLists& adj, const std::vecto
     return mass;
 }
 
-inline std::vector<double> pagerank_gather(const veltrix::AdjacencyLists& adj, int iterations, double damping) {
+inline std::vector<double> pagerank_gather(const veltrix::AdjacencyLists& adj, int iterations,
+                                           double damping) {
     const std::size_t n = adj.size();
     std::vector<std::vector<int>> in(n);
     for (std::size_t u = 0; u < n; ++u)
