@@ -1,6 +1,6 @@
 """Random programs against the whole _veltrix surface, and the child process that runs them.
 
-A case is plain JSON data: a list of operations whose arguments are value specs (a tag and its
+A case is plain JSON data: a list of operations whose arguments are value recipes (a tag and its
 data). The parent (tests/test_fuzz.py) makes cases from a seed and sends them one by one to a child
 process started with ``--child``; the child builds the real objects (generators, numpy arrays,
 objects whose protocols raise or lie, uninitialised instances), runs the operations, checks what
@@ -214,8 +214,8 @@ class Maker:
         dtype = self.rng.choice(NUMPY_INTS + NUMPY_FLOATS + ["bool"])
 
         def number():
-            spec = entry()
-            return spec[1] if spec[0] in ("int", "float") else 0
+            recipe = entry()
+            return recipe[1] if recipe[0] in ("int", "float") else 0
 
         return ["np", dtype, [[number() for _ in range(shape[1])] for _ in range(shape[0])]]
 
@@ -379,46 +379,47 @@ def _generator(items, fail_at=None):
 
 
 class Builder:
-    """Turns value specs into live objects for one case."""
+    """Turns value recipes into live objects for one case."""
 
     def __init__(self, vx, np, graphs):
         self.vx, self.np, self.graphs = vx, np, graphs
 
-    def __call__(self, spec):
-        tag = spec[0]
+    def __call__(self, recipe):
+        tag = recipe[0]
         if tag == "int":
-            return spec[1]
+            return recipe[1]
         if tag == "bool":
-            return bool(spec[1])
+            return bool(recipe[1])
         if tag == "float":
-            return float(spec[1])
+            return float(recipe[1])
         if tag == "none":
             return None
         if tag == "str":
-            return spec[1]
+            return recipe[1]
         if tag == "bytes":
-            return spec[1].encode()
+            return recipe[1].encode()
         if tag == "object":
             return object()
         if tag == "index":
-            return _Index(spec[1])
+            return _Index(recipe[1])
         if tag == "index_raises":
             return IndexRaises()
         if tag == "index_lies":
             return IndexLies()
         if tag == "uninit":
-            cls = getattr(self.vx, spec[1])
+            cls = getattr(self.vx, recipe[1])
             return cls.__new__(cls)
         if tag == "graph":
-            return self.graphs[spec[1]] if spec[1] < len(self.graphs) else None
+            return self.graphs[recipe[1]] if recipe[1] < len(self.graphs) else None
         if tag == "npscalar":
-            return self.np.array(spec[2]).astype(spec[1])[()]  # wraps where the type cannot hold it
+            # Wraps where the type cannot hold it.
+            return self.np.array(recipe[2]).astype(recipe[1])[()]
         if tag == "np":
-            values = self.np.array(spec[2], dtype=object) if spec[2] else self.np.zeros((0, 2))
-            return values.astype(spec[1])
+            values = self.np.array(recipe[2], dtype=object) if recipe[2] else self.np.zeros((0, 2))
+            return values.astype(recipe[1])
         if tag == "iter_raises":
             return IterRaises()
-        items = [self(s) for s in spec[1]]
+        items = [self(s) for s in recipe[1]]
         if tag == "list":
             return items
         if tag == "tuple":
@@ -426,9 +427,9 @@ class Builder:
         if tag == "gen":
             return _generator(items)
         if tag == "gen_raises":
-            return _generator(items, spec[2])
+            return _generator(items, recipe[2])
         if tag == "len_lies":
-            return LenLies(items, spec[2])
+            return LenLies(items, recipe[2])
         if tag == "set":
             try:
                 return set(items)
@@ -439,7 +440,7 @@ class Builder:
                 return dict.fromkeys(items).keys()
             except TypeError:
                 return items
-        raise ValueError(f"unknown spec {spec!r}")
+        raise ValueError(f"unknown recipe {recipe!r}")
 
 
 class _Index:
