@@ -19,7 +19,6 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <cstdint>
 #include <limits>
 #include <numeric>
 #include <random>
@@ -28,6 +27,7 @@
 
 #include "graph/prefetch.hpp"
 #include "parallel/atomics.hpp"
+#include "parallel/bitmap.hpp"
 #include "parallel/threads.hpp"
 
 namespace veltrix {
@@ -137,14 +137,14 @@ std::vector<int> components_of(const View& graph, int workers, Interrupt* interr
     // word: tasks start at multiples of 64, so no two share a word. Members stay members, since
     // the component only grows.
     const int giant = most_sampled_root(parent);
-    std::vector<std::uint64_t> in_giant((static_cast<std::size_t>(n) + 63) / 64, 0);
+    Bitmap in_giant(n);
     team.for_chunks(0, n, kGrain, [&](int first, int last, int) {
         for (int u = first; u < last; ++u) {
             compress(parent, u);
-            in_giant[u / 64] |= static_cast<std::uint64_t>(load(parent[u]) == giant) << (u % 64);
+            in_giant.put(u, load(parent[u]) == giant);
         }
     });
-    auto member = [&](unsigned u) { return (in_giant[u / 64] >> (u % 64)) & 1; };
+    auto member = [&](unsigned u) { return in_giant.has(u); };
 
     // Every edge but those between two members (the sampled ones among them, linked again at the
     // cost of finding their common root); with mirrored lists, none seen from a member's side.

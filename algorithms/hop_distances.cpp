@@ -26,6 +26,7 @@
 #include "graph/input.hpp"
 #include "graph/prefetch.hpp"
 #include "parallel/atomics.hpp"
+#include "parallel/bitmap.hpp"
 #include "parallel/threads.hpp"
 
 namespace veltrix {
@@ -49,6 +50,9 @@ struct alignas(64) Found {
 int task_grain(const Team& team, int length) {
     return static_cast<int>(std::min<std::int64_t>(team.grain_for(length), kMaxGrain));
 }
+
+// A task grain for sweeps over all vertices that write a bitmap: a multiple of 64.
+int bitmap_grain(const Team& team, int n) { return (task_grain(team, n) + 63) / 64 * 64; }
 
 // Gives an unvisited vertex its distance when one worker runs the whole pass; true if it did.
 bool visit(int& entry, int distance) {
@@ -80,28 +84,41 @@ void top_down(Team& team, const View& graph, const std::vector<int>& frontier,
     });
 }
 
-// Bottom-up step over mirrored lists: every unvisited vertex looks for a neighbour at `level` and
-// stops at the first. Each vertex is written only by the task holding it; others may read it
-// meanwhile, but a vertex written in this step holds level + 1, never `level`, before and after.
+// Bottom-up step over mirrored lists: every unvisited vertex looks for a neighbour on the frontier
+// and stops at the first. The frontier is a bitmap (`front`, the vertices at `level`), since the
+// step tests it at every entry it reads and n bits stay in cache where n distances do not; the
+// vertices found go into `next`. Tasks start at multiples of 64, so each writes words of `next`
+// and entries of `distance` that no other task touches, and nobody writes `front` meanwhile.
 template <class View>
 void bottom_up(Team& team, const View& graph, int level, std::vector<int>& distance,
-               std::vector<Found>& found) {
+               const Bitmap& front, Bitmap& next, std::vector<Found>& found) {
     const int n = static_cast<int>(distance.size());
-    team.for_chunks(0, n, task_grain(team, n), [&](int first, int last, int worker) {
+    team.for_chunks(0, n, bitmap_grain(team, n), [&](int first, int last, int worker) {
         Found& own = found[worker];
+        next.clear(first, last);
         for (int v = first; v < last; ++v) {
             // The list of an unvisited vertex a few places on, which this sweep will read.
             const int ahead = v + kSweepAhead;
             if (ahead < last && distance[ahead] < 0) prefetch_list(graph, ahead);
             if (distance[v] >= 0) continue;
             for (int u : graph.neighbours(v))
-                if (load(distance[u]) == level) {
-                    store(distance[v], level + 1);
+                if (front.has(u)) {
+                    distance[v] = level + 1;
+                    next.set(v);
                     own.vertices.push_back(v);
                     own.edges += static_cast<long long>(graph.degree(v));
                     break;
                 }
         }
+    });
+}
+
+// The vertices at `level` as a bitmap, for the first bottom-up step after top-down ones.
+void mark_level(Team& team, const std::vector<int>& distance, int level, Bitmap& front) {
+    const int n = static_cast<int>(distance.size());
+    team.for_chunks(0, n, bitmap_grain(team, n), [&](int first, int last, int) {
+        front.clear(first, last);
+        for (int v = first; v < last; ++v) front.put(v, distance[v] == level);
     });
 }
 
@@ -148,19 +165,23 @@ std::vector<int> hop_distances_of(const View& graph, int source, int workers,
     std::vector<Found> found(1);
     long long edges = -1;  // counted when the team comes up
     long long explored = 0;
+    Bitmap front(0), next(0);  // for bottom-up steps, made with the team
 
     while (!frontier.empty()) {
         if (edges < 0 && frontier_edges >= kShareEdges) {
             edges = graph.entry_count();
             team.emplace(workers_for((n + edges) / kSkipFactor, workers), interrupt);
             found.resize(team->size());
+            if (graph.is_mirrored()) front = Bitmap(n), next = Bitmap(n);
         }
         if (graph.is_mirrored() && edges >= 0 && frontier_edges > (edges - explored) / kAlpha) {
             long long awake = static_cast<long long>(frontier.size()), previous;
+            mark_level(*team, distance, level, front);
             do {
                 previous = awake;
                 clear(found);
-                bottom_up(*team, graph, level, distance, found);
+                bottom_up(*team, graph, level, distance, front, next, found);
+                front.swap(next);
                 awake = found_count(found);
                 ++level;
             } while (awake >= previous || awake > n / kBeta);

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "parallel/bitmap.hpp"
 #include "parallel/buffer.hpp"
 #include "parallel/threads.hpp"
 
@@ -88,7 +89,7 @@ public:
     explicit CommonEntries(const UpperLists& upper, int n)
         : upper_(upper),
           occurrences_(upper.any_repeats ? n : 0, 0),
-          marked_((static_cast<std::size_t>(n) + 63) / 64, 0) {}
+          marked_(n) {}
 
     // The triangles whose lowest vertex is u: for each entry v of u's upper list, the entries of
     // u's list above v that v's upper list holds too. Repeated entries of v count once each.
@@ -139,21 +140,18 @@ private:
 
     // Notes one occurrence of w in u's list, and clears the notes again.
     void note(unsigned w) {
-        mark(w, 1);
+        marked_.set(w);
         if (upper_.any_repeats) ++occurrences_[w];
     }
     void forget(unsigned w) {
-        mark(w, 0);
+        marked_.reset(w);
         if (upper_.any_repeats) occurrences_[w] = 0;
     }
-    void mark(unsigned w, std::uint64_t bit) {
-        marked_[w / 64] = (marked_[w / 64] & ~(std::uint64_t{1} << (w % 64))) | bit << (w % 64);
-    }
-    std::uint64_t marked(unsigned w) const { return (marked_[w / 64] >> (w % 64)) & 1; }
+    bool marked(unsigned w) const { return marked_.has(w); }
 
     const UpperLists& upper_;
     std::vector<int> occurrences_;         // of each value in the current u's upper list
-    std::vector<std::uint64_t> marked_;    // the same values, one bit each
+    Bitmap marked_;                        // the same values, one bit each
 };
 
 // The count is an exact integer sum, so it does not depend on how vertices are shared out. Low

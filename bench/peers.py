@@ -798,13 +798,16 @@ def gap_files(
 
 
 def run_gap(
-    gap: Path, graph: SuiteGraph, kernels: list[str]
+    gap: Path, graph: SuiteGraph, kernels: list[str], trials: int | None = None
 ) -> tuple[dict[str, list[float]], int | None]:
-    """Every trial time of each of the suite's kernels (2 OpenMP threads), and its triangle count."""
+    """Every trial time of each of the suite's kernels (2 OpenMP threads), and its triangle count;
+    `trials` replaces each kernel's own number of trials."""
     times, triangles = {}, None
     for kernel, binary, args, needs_weights in GAP_KERNELS:
         if kernel not in kernels:
             continue
+        if trials is not None:
+            args = [*args[: args.index("-n") + 1], str(trials), *args[args.index("-n") + 2 :]]
         out = subprocess.run(
             [str(gap / binary), "-f", str(graph.weighted if needs_weights else graph.plain), *args],
             env=GAP_ENV,
