@@ -87,9 +87,7 @@ const int* run_end(const int* first, const int* last) {
 class CommonEntries {
 public:
     explicit CommonEntries(const UpperLists& upper, int n)
-        : upper_(upper),
-          occurrences_(upper.any_repeats ? n : 0, 0),
-          marked_(n) {}
+        : upper_(upper), occurrences_(upper.any_repeats ? n : 0, 0), marked_(n) {}
 
     // The triangles whose lowest vertex is u: for each entry v of u's upper list, the entries of
     // u's list above v that v's upper list holds too. Repeated entries of v count once each.
