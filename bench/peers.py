@@ -727,6 +727,18 @@ GAP_ENV = dict(os.environ, OMP_NUM_THREADS="2")
 EDGE_LIST_CHUNK = 1 << 22
 
 
+def suite_output(gap: Path, program: str, *args: str) -> str:
+    """What one of the suite's programs prints, run with 2 OpenMP threads."""
+    return subprocess.run(
+        [str(gap / program), *args], env=GAP_ENV, check=True, capture_output=True, text=True
+    ).stdout
+
+
+def suite_seconds(out: str, what: str) -> float:
+    """A time the suite printed, such as "Build Time" or "Trial Time" (the first)."""
+    return float(re.search(rf"{what}:\s+([0-9.]+)", out).group(1))
+
+
 def write_edge_list(path: Path, *columns: np.ndarray) -> None:
     """Whitespace-separated integer columns, one row per edge, each field right-aligned.
 
@@ -777,22 +789,10 @@ def gap_files(
         (f"{name}.wel", weighted, (src, dst, weights), "-wb"),
     ]:
         write_edge_list(workdir / text, *columns)
-        out = subprocess.run(
-            [str(gap / "converter"), "-s", "-f", str(workdir / text), flag, str(target)],
-            env=GAP_ENV,
-            check=True,
-            capture_output=True,
-            text=True,
-        ).stdout
+        out = suite_output(gap, "converter", "-s", "-f", str(workdir / text), flag, str(target))
         (workdir / text).unlink()
-        times.append(float(re.search(r"Build Time:\s+([0-9.]+)", out).group(1)))
-    stats = subprocess.run(
-        [str(gap / "bfs"), "-f", str(plain), "-n", "0"],
-        env=GAP_ENV,
-        check=True,
-        capture_output=True,
-        text=True,
-    ).stdout
+        times.append(suite_seconds(out, "Build Time"))
+    stats = suite_output(gap, "bfs", "-f", str(plain), "-n", "0")
     edges = int(re.search(r"Graph has \d+ nodes and (\d+) undirected edges", stats).group(1))
     return SuiteGraph(plain, weighted, times[0], times[1], edges)
 
@@ -808,13 +808,9 @@ def run_gap(
             continue
         if trials is not None:
             args = [*args[: args.index("-n") + 1], str(trials), *args[args.index("-n") + 2 :]]
-        out = subprocess.run(
-            [str(gap / binary), "-f", str(graph.weighted if needs_weights else graph.plain), *args],
-            env=GAP_ENV,
-            check=True,
-            capture_output=True,
-            text=True,
-        ).stdout
+        out = suite_output(
+            gap, binary, "-f", str(graph.weighted if needs_weights else graph.plain), *args
+        )
         times[kernel] = [float(t) for t in re.findall(r"Trial Time:\s+([0-9.]+)", out)]
         if kernel == "triangles":
             triangles = int(re.findall(r"^(\d+) triangles", out, re.MULTILINE)[-1])

@@ -22,22 +22,21 @@ from __future__ import annotations
 
 import argparse
 import os
-import re
 import statistics
-import subprocess
 import tempfile
 import time
 from pathlib import Path
 
 from peers import (
     ARRAY_THREADS,
-    GAP_ENV,
     SUITE_KERNELS,
     array_calls,
     fmt_ms,
     gap_files,
     median_seconds,
     run_gap,
+    suite_output,
+    suite_seconds,
     time_cell,
 )
 
@@ -47,18 +46,8 @@ from veltrix.generators import rmat_arrays, weight_array
 
 def suite_generate_and_build(gap: Path, scale: int) -> tuple[float, float]:
     """The suite's own R-MAT generator and builder at `scale`, as it times them."""
-    out = subprocess.run(
-        [str(gap / "bfs"), "-g", str(scale), "-n", "0"],
-        env=GAP_ENV,
-        check=True,
-        capture_output=True,
-        text=True,
-    ).stdout
-    seconds = [
-        float(re.search(rf"{what}:\s+([0-9.]+)", out).group(1))
-        for what in ("Generate Time", "Build Time")
-    ]
-    return seconds[0], seconds[1]
+    out = suite_output(gap, "bfs", "-g", str(scale), "-n", "0")
+    return suite_seconds(out, "Generate Time"), suite_seconds(out, "Build Time")
 
 
 def main() -> None:

@@ -16,6 +16,7 @@ public:
     bool has(unsigned v) const { return (words_[v / 64] >> (v % 64)) & 1; }
     void set(unsigned v) { words_[v / 64] |= std::uint64_t{1} << (v % 64); }
     void reset(unsigned v) { words_[v / 64] &= ~(std::uint64_t{1} << (v % 64)); }
+    // Sets v's bit when `member`; fills a word cleared before, without a branch.
     void put(unsigned v, bool member) {
         words_[v / 64] |= static_cast<std::uint64_t>(member) << (v % 64);
     }
