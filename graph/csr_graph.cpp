@@ -33,6 +33,8 @@ constexpr std::int64_t kEdgesPerCheckpoint = 1 << 14;
 constexpr int kVertexGrain = 1 << 14;
 // Up to this many vertices, the offsets and counts stay in cache and asking ahead only costs time.
 constexpr int kCachedVertices = 1 << 17;
+// How many edges ahead the per-vertex entries an edge will need are asked for.
+constexpr std::int64_t kAhead = 16;
 // A part places its entries through 32-bit counts, since 8 bytes per vertex and part would cost as
 // much as the offsets themselves; so no list holds 2^32 entries or more.
 using Count = std::uint32_t;
@@ -152,10 +154,7 @@ public:
                     ++own[u];
                     if (!directed_) ++own[v];
                 },
-                [&](int u, int v, int) {
-                    __builtin_prefetch(own + u, 1);
-                    if (!directed_) __builtin_prefetch(own + v, 1);
-                });
+                own, nullptr);
         });
     }
 
@@ -188,28 +187,13 @@ public:
                 graph.targets[at] = v;
                 if (weights_ != nullptr) graph.weights[at] = weights_[i];
             };
-            // Where an entry goes is found through two arrays at random, and goes at random itself:
-            // the counts and offsets are asked for 16 edges ahead, the place 8 ahead.
-            const auto ask = [&](int u, int distance) {
-                if (distance == 16) {
-                    __builtin_prefetch(place + u, 1);
-                    __builtin_prefetch(graph.offsets.data() + u);
-                } else {
-                    __builtin_prefetch(
-                        graph.targets.data() + std::min(start[u] + place[u], graph.offsets[u + 1]),
-                        1);
-                }
-            };
             each_edge(
                 p, worker, hash, team,
                 [&](int u, int v, std::int64_t i) {
                     append(u, v, i);
                     if (!directed_) append(v, u, i);
                 },
-                [&](int u, int v, int distance) {
-                    ask(u, distance);
-                    if (!directed_) ask(v, distance);
-                });
+                place, start);
         });
     }
 
@@ -235,23 +219,22 @@ private:
         return hash;
     }
 
-    // Calls edge(u, v, i) for the edges of part p in order, and hashes what it read into `hash`;
-    // ahead(u, v, d) is called with the ends of the edge d = 16 and d = 8 places on, where they
-    // are vertices, unless the per-vertex arrays are small enough to stay in cache. The interrupt is asked between blocks of edges, out of the loop that reads them.
-    template <class Edge, class Ahead>
-    void each_edge(int p, int worker, std::uint64_t& hash, Team& team, Edge&& edge, Ahead&& ahead) {
+    // Calls edge(u, v, i) for the edges of part p in order, and hashes what it read into `hash`.
+    // The entries of `counts` and `offsets` (unless null) that an edge will use are asked for
+    // kAhead edges before it, unless they are small enough to stay in cache; the slot the entry
+    // goes to is not, since its address needs both. The interrupt is asked between blocks of
+    // edges, out of the loop that reads them.
+    template <class Edge>
+    void each_edge(int p, int worker, std::uint64_t& hash, Team& team, Edge&& edge,
+                   const Count* counts, const std::int64_t* offsets) {
         const std::int64_t first = count_ * p / parts_, last = count_ * (p + 1) / parts_;
         std::uint64_t sum = 0;
         for (std::int64_t block = first; block < last; block += kEdgesPerCheckpoint) {
             if (team.checkpoint(worker, kEdgesPerCheckpoint)) return;
             const std::int64_t end = std::min(last, block + kEdgesPerCheckpoint);
             for (std::int64_t i = block; i < end; ++i) {
-                if (n_ > kCachedVertices)
-                    for (const int distance : {16, 8})
-                        if (i + distance < last && is_vertex(src_[i + distance], n_) &&
-                            is_vertex(dst_[i + distance], n_))
-                            ahead(static_cast<int>(src_[i + distance]),
-                                  static_cast<int>(dst_[i + distance]), distance);
+                if (n_ > kCachedVertices && i + kAhead < last)
+                    ask_ahead(src_[i + kAhead], dst_[i + kAhead], counts, offsets);
                 const Id u = src_[i], v = dst_[i];
                 if (!is_vertex(u, n_) || !is_vertex(v, n_)) return raise_flag(out_of_range_);
                 sum += mix(pair_key(static_cast<std::uint32_t>(u), static_cast<std::uint32_t>(v)) ^
@@ -261,6 +244,18 @@ private:
             }
         }
         hash = sum;
+    }
+
+    // Inlined by force: g++ 12 deems a call whose only effect is a prefetch to have none, and
+    // deletes it. Ids that are not vertices are left for the edge itself to refuse.
+    [[gnu::always_inline]] void ask_ahead(Id u, Id v, const Count* counts,
+                                          const std::int64_t* offsets) const {
+        if (!is_vertex(u, n_) || !is_vertex(v, n_)) return;
+        __builtin_prefetch(counts + u, 1);
+        if (offsets != nullptr) __builtin_prefetch(offsets + u);
+        if (directed_) return;
+        __builtin_prefetch(counts + v, 1);
+        if (offsets != nullptr) __builtin_prefetch(offsets + v);
     }
 
     const Id* src_;
