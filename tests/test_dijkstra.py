@@ -132,6 +132,15 @@ def test_lightest_parallel_edge_and_left_to_right_sums():
     check_all_threads(g, 0, [0.0, 0.1, 0.1 + 0.2, 0.1 + 0.2 + 0.3, 0.6])
 
 
+@pytest.mark.parametrize("first, by", [(1.0 + 3e-8, 2e-8), (1e9 + 16.0, 8.0), (3e15, 2.0**20)])
+def test_path_shorter_by_less_than_float_precision_wins(first, by):
+    # 0 -> 2 is found first, then beaten through 1 by less than a float32 step at that distance.
+    g = build(3, [(0, 2, first), (0, 1, 0.5), (1, 2, first - 0.5 - by)])
+    expected = [0.0, 0.5, 0.5 + (first - 0.5 - by)]
+    assert expected[2] < first
+    check_all_threads(g, 0, expected)
+
+
 def test_nan_and_infinite_weights_never_lower():
     edges = [
         (0, 1, math.nan),
