@@ -57,6 +57,23 @@ def test_lists_in_input_order_as_graph_holds_them(dtype, directed, threads):
     assert lists_of(plain) == _veltrix.Graph.get_adj(g) and plain.weights is None
 
 
+@pytest.mark.parametrize("threads", [1, 2, 3])
+@pytest.mark.parametrize("directed", [False, True])
+def test_graphs_past_the_cached_size_build_the_same_lists(directed, threads):
+    # Past 2^17 vertices the builder asks for each edge's per-vertex entries edges ahead.
+    n = (1 << 17) + 3
+    src, dst, w = random_edges(3, n=n, m=300_000)
+    want = CSRGraph.from_graph(vx.from_edges(src, dst, n, weights=w, directed=directed))
+    cuts = [0, 7, 150_000, len(src)]
+    chunks = [(src[a:b], dst[a:b], w[a:b]) for a, b in zip(cuts, cuts[1:])]
+    for csr in (
+        CSRGraph.from_edges(src, dst, n, weights=w, directed=directed, threads=threads),
+        CSRGraph.from_chunks(chunks, n, weighted=True, directed=directed, threads=threads),
+    ):
+        for name in ("offsets", "targets", "weights"):
+            np.testing.assert_array_equal(getattr(csr, name), getattr(want, name), err_msg=name)
+
+
 @pytest.mark.parametrize("directed", [False, True])
 def test_simplify_keeps_one_lightest_entry_per_neighbour(directed):
     src, dst, w = random_edges(2, n=60)
