@@ -1,15 +1,15 @@
 // Parallel construction of compressed graphs.
 //
 // From edge arrays, in three passes. The edges are cut into a few parts, each a contiguous range
-// of the input with per-vertex counts of its own: (1) every part counts the entries it adds to each
-// list; (2) the offsets are summed from the counts, and each part's counts become the place where
-// its first entry of each list goes, after the entries of the parts before it; (3) every part
-// writes its entries from there on. Within a part the input order is kept, and the parts follow one
-// another in every list, so each list is in input order, however many workers ran, with no atomic
-// operation. Passes (1) and (3) each hash what they read; if another thread changed the arrays in
-// between, the hashes differ and the build fails rather than hand out a graph whose lists do not
-// match their offsets. Every write is checked against the end of its list as well, so even a
-// change in mid-build never writes outside the graph.
+// of the input with per-vertex cursors of its own: (1) every part counts the entries it adds to
+// each list; (2) the offsets are summed from the counts, and each part's counts become the index
+// in the graph where its first entry of each list goes, after the entries of the parts before it;
+// (3) every part writes its entries from there on. Within a part the input order is kept, and the
+// parts follow one another in every list, so each list is in input order, however many workers
+// ran, with no atomic operation. Passes (1) and (3) each hash what they read; if another thread
+// changed the arrays in between, the hashes differ and the build fails rather than hand out a
+// graph whose lists do not match their offsets. Every write is checked against the end of the
+// graph as well, so even a change in mid-build never writes outside it.
 
 #include "graph/csr_graph.hpp"
 
@@ -33,19 +33,28 @@ constexpr std::int64_t kEdgesPerCheckpoint = 1 << 14;
 constexpr int kVertexGrain = 1 << 14;
 // Up to this many vertices, the offsets and counts stay in cache and asking ahead only costs time.
 constexpr int kCachedVertices = 1 << 17;
-// How many edges ahead the per-vertex entries an edge will need are asked for.
+// How many edges ahead the cursors an edge will need are asked for.
 constexpr std::int64_t kAhead = 16;
-// A part places its entries through 32-bit counts, since 8 bytes per vertex and part would cost as
-// much as the offsets themselves; so no list holds 2^32 entries or more.
-using Count = std::uint32_t;
 
-// How many parts the edges are cut into: one per worker, as long as their counts (4 bytes per
-// vertex each) stay within a tenth of the graph they build, or 64 MiB.
-int part_count(std::int64_t arcs, int vertices, int team_size) {
+// A part's cursors are indices into the whole graph, so that placing an entry reads one
+// per-vertex value rather than a list's start and a count within it. They are 32-bit while the
+// graph has fewer than 2^32 entries: 8 bytes per vertex and part would cost as much as the
+// offsets themselves. Only a graph of 16 GiB or more needs 64-bit ones.
+// Calls body(Cursor{}) with the narrowest cursor type that holds indices up to `entries`.
+template <class Body>
+decltype(auto) with_cursor(std::int64_t entries, Body&& body) {
+    if (static_cast<std::uint64_t>(entries) <= std::numeric_limits<std::uint32_t>::max())
+        return body(std::uint32_t{});
+    return body(std::uint64_t{});
+}
+
+// How many parts the edges are cut into: one per worker, as long as their cursors stay within a
+// tenth of the graph they build, or 64 MiB.
+int part_count(std::int64_t arcs, int vertices, std::size_t cursor_bytes, int team_size) {
     const std::int64_t graph_bytes = 4 * arcs + 8 * (static_cast<std::int64_t>(vertices) + 1);
     const std::int64_t budget = std::max<std::int64_t>(graph_bytes / 10, std::int64_t{64} << 20);
-    const std::int64_t affordable =
-        budget / std::max<std::int64_t>(4 * static_cast<std::int64_t>(vertices), 1);
+    const auto per_part = static_cast<std::int64_t>(cursor_bytes) * vertices;
+    const std::int64_t affordable = budget / std::max<std::int64_t>(per_part, 1);
     return static_cast<int>(std::clamp<std::int64_t>(affordable, 1, team_size));
 }
 
@@ -125,9 +134,9 @@ void simplify_lists(CsrGraph& graph, Team& team) {
 }
 
 // A batch of edges, cut into parts that count and place their entries each through per-vertex
-// counts of their own. `first` is the index of the batch's first edge in the whole input, so that
+// cursors of their own. `first` is the index of the batch's first edge in the whole input, so that
 // the hashes of a whole input read in batches are the hashes of the input read at once.
-template <class Id>
+template <class Id, class Cursor>
 class Batch {
 public:
     Batch(const Id* src, const Id* dst, const double* weights, std::int64_t count,
@@ -140,65 +149,61 @@ public:
           n_(n),
           directed_(directed),
           simplify_(simplify),
-          parts_(part_count(directed ? count : 2 * count, n, team_size)),
-          counts_(static_cast<std::size_t>(parts_) * n) {}
+          parts_(part_count(directed ? count : 2 * count, n, sizeof(Cursor), team_size)),
+          cursors_(static_cast<std::size_t>(parts_) * n) {}
 
     // Every part counts the entries it adds to each list. Returns the hash of the edges read.
     std::uint64_t count(Team& team) {
         return each_part(team, [&](int p, std::uint64_t& hash, int worker) {
-            Count* const own = counts(p);
-            std::fill(own, own + n_, Count{0});
-            each_edge(
-                p, worker, hash, team,
-                [&](int u, int v, std::int64_t) {
-                    ++own[u];
-                    if (!directed_) ++own[v];
-                },
-                own, nullptr);
+            Cursor* const own = cursors(p);
+            std::fill(own, own + n_, Cursor{0});
+            each_edge(p, worker, hash, team, own, [&](int u, int v, std::int64_t) {
+                ++own[u];
+                if (!directed_) ++own[v];
+            });
         });
     }
 
-    // Turns each part's counts into the place of its first entry of each list, counted from where
-    // the batch's entries of that list start, and adds the batch's entries of list v to totals[v]
-    // (unless `totals` is null).
-    void number_places(std::int64_t* totals, Team& team) {
-        std::atomic<bool> too_long{false};
+    // Adds the batch's entries of list v to totals[v].
+    void add_lengths(std::int64_t* totals, Team& team) {
+        team.for_chunks(0, n_, kVertexGrain, [&](int first, int last, int) {
+            for (int v = first; v < last; ++v)
+                for (int p = 0; p < parts_; ++p) totals[v] += cursors(p)[v];
+        });
+    }
+
+    // Turns each part's counts into the index of its first entry of list v: the batch's entries of
+    // v start at start[v], and each part's follow those of the parts before it.
+    void number_places(const std::int64_t* start, Team& team) {
         team.for_chunks(0, n_, kVertexGrain, [&](int first, int last, int) {
             for (int v = first; v < last; ++v) {
-                std::uint64_t placed = 0;
-                for (int p = 0; p < parts_; ++p)
-                    placed += std::exchange(counts(p)[v], static_cast<Count>(placed));
-                if (placed > std::numeric_limits<Count>::max()) raise_flag(too_long);
-                if (totals != nullptr) totals[v] += static_cast<std::int64_t>(placed);
+                auto placed = static_cast<Cursor>(start[v]);
+                for (int p = 0; p < parts_; ++p) placed += std::exchange(cursors(p)[v], placed);
             }
         });
-        if (too_long.load())
-            throw std::length_error("a vertex would have 2^32 or more list entries");
     }
 
-    // Every part writes its entries, list v's from start[v] on, never past the list's end.
-    // Returns the hash of the edges read; afterwards, `entries(v)` is the batch's entries of v.
-    std::uint64_t place(CsrGraph& graph, const std::int64_t* start, Team& team) {
+    // Every part writes its entries from its cursors on, never past the graph's end. Returns the
+    // hash of the edges read; afterwards, `end(v)` is where the batch's entries of v end.
+    std::uint64_t place(CsrGraph& graph, Team& team) {
+        const auto entries = static_cast<std::uint64_t>(graph.targets.size());
         return each_part(team, [&](int p, std::uint64_t& hash, int worker) {
-            Count* const place = counts(p);
+            Cursor* const place = cursors(p);
             const auto append = [&](int u, int v, std::int64_t i) {
-                const std::int64_t at = start[u] + place[u]++;
-                if (at >= graph.offsets[u + 1]) return raise_flag(changed_);
+                const Cursor at = place[u]++;
+                if (at >= entries) return raise_flag(changed_);
                 graph.targets[at] = v;
                 if (weights_ != nullptr) graph.weights[at] = weights_[i];
             };
-            each_edge(
-                p, worker, hash, team,
-                [&](int u, int v, std::int64_t i) {
-                    append(u, v, i);
-                    if (!directed_) append(v, u, i);
-                },
-                place, start);
+            each_edge(p, worker, hash, team, place, [&](int u, int v, std::int64_t i) {
+                append(u, v, i);
+                if (!directed_) append(v, u, i);
+            });
         });
     }
 
     // After `place`: the last part has moved past every entry of the batch.
-    std::int64_t entries(int v) { return counts(parts_ - 1)[v]; }
+    std::int64_t end(int v) { return static_cast<std::int64_t>(cursors(parts_ - 1)[v]); }
 
     void require_vertices() const {
         if (out_of_range_.load())
@@ -207,7 +212,7 @@ public:
     bool changed() const { return changed_.load(); }
 
 private:
-    Count* counts(int p) { return counts_.data() + static_cast<std::size_t>(p) * n_; }
+    Cursor* cursors(int p) { return cursors_.data() + static_cast<std::size_t>(p) * n_; }
 
     template <class Task>
     std::uint64_t each_part(Team& team, Task&& task) {
@@ -220,13 +225,12 @@ private:
     }
 
     // Calls edge(u, v, i) for the edges of part p in order, and hashes what it read into `hash`.
-    // The entries of `counts` and `offsets` (unless null) that an edge will use are asked for
-    // kAhead edges before it, unless they are small enough to stay in cache; the slot the entry
-    // goes to is not, since its address needs both. The interrupt is asked between blocks of
-    // edges, out of the loop that reads them.
+    // The cursors an edge will use are asked for kAhead edges before it, unless they are few enough
+    // to stay in cache; the slot the entry goes to is not, since its address is the cursor itself.
+    // The interrupt is asked between blocks of edges, out of the loop that reads them.
     template <class Edge>
-    void each_edge(int p, int worker, std::uint64_t& hash, Team& team, Edge&& edge,
-                   const Count* counts, const std::int64_t* offsets) {
+    void each_edge(int p, int worker, std::uint64_t& hash, Team& team, const Cursor* cursors,
+                   Edge&& edge) {
         const std::int64_t first = count_ * p / parts_, last = count_ * (p + 1) / parts_;
         std::uint64_t sum = 0;
         for (std::int64_t block = first; block < last; block += kEdgesPerCheckpoint) {
@@ -234,7 +238,7 @@ private:
             const std::int64_t end = std::min(last, block + kEdgesPerCheckpoint);
             for (std::int64_t i = block; i < end; ++i) {
                 if (n_ > kCachedVertices && i + kAhead < last)
-                    ask_ahead(src_[i + kAhead], dst_[i + kAhead], counts, offsets);
+                    ask_ahead(src_[i + kAhead], dst_[i + kAhead], cursors);
                 const Id u = src_[i], v = dst_[i];
                 if (!is_vertex(u, n_) || !is_vertex(v, n_)) return raise_flag(out_of_range_);
                 sum += mix(pair_key(static_cast<std::uint32_t>(u), static_cast<std::uint32_t>(v)) ^
@@ -248,14 +252,10 @@ private:
 
     // Inlined by force: g++ 12 deems a call whose only effect is a prefetch to have none, and
     // deletes it. Ids that are not vertices are left for the edge itself to refuse.
-    [[gnu::always_inline]] void ask_ahead(Id u, Id v, const Count* counts,
-                                          const std::int64_t* offsets) const {
+    [[gnu::always_inline]] void ask_ahead(Id u, Id v, const Cursor* cursors) const {
         if (!is_vertex(u, n_) || !is_vertex(v, n_)) return;
-        __builtin_prefetch(counts + u, 1);
-        if (offsets != nullptr) __builtin_prefetch(offsets + u);
-        if (directed_) return;
-        __builtin_prefetch(counts + v, 1);
-        if (offsets != nullptr) __builtin_prefetch(offsets + v);
+        __builtin_prefetch(cursors + u, 1);
+        if (!directed_) __builtin_prefetch(cursors + v, 1);
     }
 
     const Id* src_;
@@ -265,7 +265,7 @@ private:
     int n_;
     bool directed_, simplify_;
     int parts_;
-    Buffer<Count> counts_;
+    Buffer<Cursor> cursors_;
     std::atomic<bool> out_of_range_{false}, changed_{false};
 };
 
@@ -275,10 +275,11 @@ private:
 
 }  // namespace
 
-template <class Id>
-CsrGraph csr_from_edges(const Id* src, const Id* dst, const double* weights, std::int64_t count,
-                        int vertices, bool directed, bool simplify, Team& team) {
-    Batch<Id> batch(src, dst, weights, count, 0, vertices, directed, simplify, team.size());
+template <class Id, class Cursor>
+CsrGraph csr_from_edges_through(const Id* src, const Id* dst, const double* weights,
+                                std::int64_t count, int vertices, bool directed, bool simplify,
+                                Team& team) {
+    Batch<Id, Cursor> batch(src, dst, weights, count, 0, vertices, directed, simplify, team.size());
     const std::uint64_t read = batch.count(team);
     CsrGraph graph{vertices,
                    directed,
@@ -288,14 +289,29 @@ CsrGraph csr_from_edges(const Id* src, const Id* dst, const double* weights, std
                    {},
                    {}};
     std::fill(graph.offsets.begin(), graph.offsets.end(), 0);
-    batch.number_places(graph.offsets.data() + 1, team);
+    batch.add_lengths(graph.offsets.data() + 1, team);
     sum_lengths(graph.offsets, vertices, team);
     graph.targets = Buffer<int>(static_cast<std::size_t>(graph.offsets[vertices]));
     if (graph.weighted)
         graph.weights = Buffer<double>(static_cast<std::size_t>(graph.offsets[vertices]));
-    if (batch.place(graph, graph.offsets.data(), team) != read || batch.changed()) throw_changed();
+    batch.number_places(graph.offsets.data(), team);
+    if (batch.place(graph, team) != read || batch.changed()) throw_changed();
     if (simplify) simplify_lists(graph, team);
     return graph;
+}
+
+template CsrGraph csr_from_edges_through<std::int32_t, std::uint64_t>(const std::int32_t*,
+                                                                      const std::int32_t*,
+                                                                      const double*, std::int64_t,
+                                                                      int, bool, bool, Team&);
+
+template <class Id>
+CsrGraph csr_from_edges(const Id* src, const Id* dst, const double* weights, std::int64_t count,
+                        int vertices, bool directed, bool simplify, Team& team) {
+    return with_cursor(directed ? count : 2 * count, [&]<class Cursor>(Cursor) {
+        return csr_from_edges_through<Id, Cursor>(src, dst, weights, count, vertices, directed,
+                                                  simplify, team);
+    });
 }
 
 template CsrGraph csr_from_edges(const std::int32_t*, const std::int32_t*, const double*,
@@ -323,10 +339,12 @@ template <class Id>
 void CsrBuilder::count(const Id* src, const Id* dst, std::int64_t count, Team& team) {
     if (allocated_)
         throw std::logic_error("every batch must be counted before the first is placed");
-    Batch<Id> batch(src, dst, nullptr, count, counted_edges_, graph_.vertices, graph_.directed,
-                    simplify_, team.size());
-    counted_hash_ += batch.count(team);
-    batch.number_places(graph_.offsets.data() + 1, team);
+    with_cursor(graph_.directed ? count : 2 * count, [&]<class Cursor>(Cursor) {
+        Batch<Id, Cursor> batch(src, dst, nullptr, count, counted_edges_, graph_.vertices,
+                                graph_.directed, simplify_, team.size());
+        counted_hash_ += batch.count(team);
+        batch.add_lengths(graph_.offsets.data() + 1, team);
+    });
     counted_edges_ += count;
 }
 
@@ -347,13 +365,15 @@ void CsrBuilder::place(const Id* src, const Id* dst, const double* weights, std:
     if (!allocated_) allocate(team);
     if ((weights != nullptr) != graph_.weighted)
         throw std::invalid_argument("every batch must carry weights, or none");
-    Batch<Id> batch(src, dst, weights, count, placed_edges_, graph_.vertices, graph_.directed,
-                    simplify_, team.size());
-    const std::uint64_t read = batch.count(team);
-    batch.number_places(nullptr, team);
-    if (batch.place(graph_, next_.data(), team) != read || batch.changed()) throw_changed();
-    placed_hash_ += read;
-    team.for_each(0, graph_.vertices, [&](int v) { next_[v] += batch.entries(v); });
+    with_cursor(graph_.offsets[graph_.vertices], [&]<class Cursor>(Cursor) {
+        Batch<Id, Cursor> batch(src, dst, weights, count, placed_edges_, graph_.vertices,
+                                graph_.directed, simplify_, team.size());
+        const std::uint64_t read = batch.count(team);
+        batch.number_places(next_.data(), team);
+        if (batch.place(graph_, team) != read || batch.changed()) throw_changed();
+        placed_hash_ += read;
+        team.for_each(0, graph_.vertices, [&](int v) { next_[v] = batch.end(v); });
+    });
     placed_edges_ += count;
 }
 

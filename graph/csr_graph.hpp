@@ -39,6 +39,14 @@ template <class Id>
 CsrGraph csr_from_edges(const Id* src, const Id* dst, const double* weights, std::int64_t count,
                         int vertices, bool directed, bool simplify, Team& team);
 
+// csr_from_edges placing entries through per-vertex cursors of type Cursor, which must hold every
+// index into the graph; csr_from_edges picks the narrowest that does. Compiled for int32 ids with
+// 64-bit cursors, so that the wide path is tested on graphs that do not need it.
+template <class Id, class Cursor>
+CsrGraph csr_from_edges_through(const Id* src, const Id* dst, const double* weights,
+                                std::int64_t count, int vertices, bool directed, bool simplify,
+                                Team& team);
+
 // Builds a graph from edges that arrive in batches, so the whole edge list need not be in memory
 // at once: every batch is counted first, then every batch is placed, in the same order and with
 // the same edges (placing checks that by the hashes of what it reads). The lists are those of one
