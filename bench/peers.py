@@ -47,8 +47,8 @@ first call takes over 2 s is timed 3 times, over 8 s once (marked ``[3]`` / ``[1
 
 ``--gap PATH`` times the C++ reference suite built in PATH (its converter and its bfs, cc, pr, sssp
 and tc binaries) on R-MAT edges of each ``--scale`` (default 18) written as an edge list, with 2
-OpenMP threads, before and after VELTRIX's list API, array functions on a Graph and array
-functions on a CSRGraph on the same edges. The suite's builder drops repeats and self-loops, so
+OpenMP threads, each kernel's trials just before and just after VELTRIX's list API, array
+functions on a Graph and array functions on a CSRGraph run the same kernel on the same edges. The suite's builder drops repeats and self-loops, so
 VELTRIX's graphs are simplified too (``CSRGraph.from_edges(simplify=True)``, and a Graph with the
 same lists); the build times of both are compared as well. ``--graphs none`` runs only that.
 ``--busy`` keeps a process spinning on one core and times every cell quiet and busy in turn
@@ -846,10 +846,12 @@ class SuiteRun:
 def bench_suite(
     gap: Path, scale: int, kernels: list[str], workdir: Path, mismatches: list[str]
 ) -> SuiteRun:
-    """The suite's kernels before and after VELTRIX's on the same R-MAT edges, both simplified.
+    """The suite's kernels on the same R-MAT edges as VELTRIX's, both simplified.
 
     VELTRIX's graphs are CSRGraph.from_edges(simplify=True) and a Graph with the same lists (read
-    back from the CSRGraph, so both hold the sorted simple lists the suite's builder makes).
+    back from the CSRGraph, so both hold the sorted simple lists the suite's builder makes). Each
+    kernel runs in the suite just before and just after VELTRIX runs it, so that a machine whose
+    speed drifts during the run moves both sides of a ratio alike.
     """
     load = os.getloadavg()[0]
     label = f"R-MAT 2^{scale}, simplified"
@@ -857,7 +859,6 @@ def bench_suite(
     n, count, weights = 1 << scale, len(src), integer_weights(len(src))
     print(f"\n{label}: {n} vertices, {len(src)} edges; load average {load:.2f}", flush=True)
     suite = gap_files(gap, f"rmat{scale}", src, dst, weights, workdir)
-    before, suite_triangles = run_gap(gap, suite, kernels)
     build = vx.CSRGraph.from_edges
     csr_plain, _ = median_seconds(lambda: build(src, dst, n, threads=ARRAY_THREADS))
     csr_simple, csr = median_seconds(
@@ -892,7 +893,11 @@ def bench_suite(
         "csr": array_calls(triple["csr"], n),
     }
     ours: dict[str, dict[str, Timing]] = {}
+    before: dict[str, list[float]] = {}
+    after: dict[str, list[float]] = {}
     for kernel in kernels:
+        times, suite_triangles = run_gap(gap, suite, [kernel])
+        before.update(times)
         cell = {api: calls[api][kernel] for api in SUITE_APIS}
         timings, results = time_cell(cell, None)
         ours[kernel] = timings
@@ -905,7 +910,8 @@ def bench_suite(
                 )
         if kernel == "triangles" and suite_triangles is not None and expected != suite_triangles:
             mismatches.append(f"{label} triangles: VELTRIX {expected}, the suite {suite_triangles}")
-        suite_ms = statistics.median(before[kernel])
+        after.update(run_gap(gap, suite, [kernel])[0])
+        suite_ms = statistics.median(before[kernel] + after[kernel])
         print(
             f"  {kernel:<11} suite {fmt_ms(suite_ms)} ms; "
             + ", ".join(
@@ -915,7 +921,6 @@ def bench_suite(
             flush=True,
         )
     del graph, weighted, csr, csr_w, triple, calls
-    after, _ = run_gap(gap, suite, kernels)
     for path in (suite.plain, suite.weighted):
         path.unlink()
     return SuiteRun(
@@ -1295,7 +1300,7 @@ def suite_report(runs: list[SuiteRun]) -> list[str]:
         (
             "Reference suite (2 OpenMP threads) and VELTRIX on the same R-MAT edges, both simplified (repeats and "
             "self-loops dropped, the lightest parallel weight kept, lists sorted). Milliseconds; the suite's figure is "
-            "the median of its trials, run before and after VELTRIX's; VELTRIX's the median of 5 calls (`[n]`: of n) "
+            "the median of its trials, run just before and just after VELTRIX's calls of the same kernel; VELTRIX's the median of 5 calls (`[n]`: of n) "
             "with 2 threads, the list API including its conversion to Python lists. ratio = VELTRIX / the suite's median "
             "(below 1: VELTRIX faster)."
         ),
