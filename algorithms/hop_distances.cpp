@@ -41,9 +41,11 @@ constexpr int kMaxGrain = 1 << 14;  // vertices per task at most, so the interru
 // the team is sized for this share of them: a graph of 2^14 vertices is searched alone.
 constexpr long long kSkipFactor = 16;
 
-// What one worker reached in a level: the vertices and the sum of their out-degrees.
+// What one worker reached in a level: how many vertices, the sum of their out-degrees, and the
+// vertices themselves where the next step is top-down (a bottom-up step marks them in a bitmap).
 struct alignas(64) Found {
     std::vector<int> vertices;
+    long long reached = 0;
     long long edges = 0;
 };
 
@@ -78,6 +80,7 @@ void top_down(Team& team, const View& graph, const std::vector<int>& frontier,
             for (int v : graph.neighbours(frontier[i]))
                 if (shared ? claim(distance[v], -1, level + 1) : visit(distance[v], level + 1)) {
                     own.vertices.push_back(v);
+                    ++own.reached;
                     own.edges += static_cast<long long>(graph.degree(v));
                 }
         }
@@ -87,8 +90,9 @@ void top_down(Team& team, const View& graph, const std::vector<int>& frontier,
 // Bottom-up step over mirrored lists: every unvisited vertex looks for a neighbour on the frontier
 // and stops at the first. The frontier is a bitmap (`front`, the vertices at `level`), since the
 // step tests it at every entry it reads and n bits stay in cache where n distances do not; the
-// vertices found go into `next`. Tasks start at multiples of 64, so each writes words of `next`
-// and entries of `distance` that no other task touches, and nobody writes `front` meanwhile.
+// vertices found go into `next`, and only their count and edges into `found`. Tasks start at
+// multiples of 64, so each writes words of `next` and entries of `distance` that no other task
+// touches, and nobody writes `front` meanwhile.
 template <class View>
 void bottom_up(Team& team, const View& graph, int level, std::vector<int>& distance,
                const Bitmap& front, Bitmap& next, std::vector<Found>& found) {
@@ -105,7 +109,7 @@ void bottom_up(Team& team, const View& graph, int level, std::vector<int>& dista
                 if (front.has(u)) {
                     distance[v] = level + 1;
                     next.set(v);
-                    own.vertices.push_back(v);
+                    ++own.reached;
                     own.edges += static_cast<long long>(graph.degree(v));
                     break;
                 }
@@ -122,16 +126,23 @@ void mark_level(Team& team, const std::vector<int>& distance, int level, Bitmap&
     });
 }
 
+// The members of a bitmap level, listed for the top-down step that follows bottom-up ones.
+void list_level(Team& team, const Bitmap& level, int n, std::vector<Found>& found) {
+    team.for_chunks(0, n, bitmap_grain(team, n), [&](int first, int last, int worker) {
+        level.each_member(first, last, [&](int v) { found[worker].vertices.push_back(v); });
+    });
+}
+
 long long found_count(const std::vector<Found>& found) {
     long long count = 0;
-    for (const Found& own : found) count += static_cast<long long>(own.vertices.size());
+    for (const Found& own : found) count += own.reached;
     return count;
 }
 
 void clear(std::vector<Found>& found) {
     for (Found& own : found) {
         own.vertices.clear();
-        own.edges = 0;
+        own.reached = own.edges = 0;
     }
 }
 
@@ -185,6 +196,7 @@ std::vector<int> hop_distances_of(const View& graph, int source, int workers,
                 awake = found_count(found);
                 ++level;
             } while (awake >= previous || awake > n / kBeta);
+            list_level(*team, front, n, found);
             frontier_edges = gather(found, frontier);  // and a top-down step follows
         }
         explored += frontier_edges;

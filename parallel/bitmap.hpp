@@ -4,6 +4,7 @@
 // where n ints would not, which is what a kernel testing membership at every list entry needs.
 // Tasks whose ranges start at multiples of 64 own disjoint words and write them without atomics.
 
+#include <bit>
 #include <cstdint>
 #include <vector>
 
@@ -23,6 +24,13 @@ public:
     // Empties the words of vertices [first, last); first must be a multiple of 64.
     void clear(int first, int last) {
         for (int w = first / 64; w < (last + 63) / 64; ++w) words_[w] = 0;
+    }
+    // Calls f(v) for every member v in [first, last), ascending; first must be a multiple of 64.
+    template <class F>
+    void each_member(int first, int last, F&& f) const {
+        for (int w = first / 64; w < (last + 63) / 64; ++w)
+            for (std::uint64_t bits = words_[w]; bits != 0; bits &= bits - 1)
+                f(w * 64 + std::countr_zero(bits));
     }
     void swap(Bitmap& other) noexcept { words_.swap(other.words_); }
 
