@@ -31,16 +31,16 @@ namespace {
 
 constexpr std::int64_t kEdgesPerCheckpoint = 1 << 14;
 constexpr int kVertexGrain = 1 << 14;
-// Up to this many vertices, the offsets and counts stay in cache and asking ahead only costs time.
+// Up to this many vertices, the cursors stay in cache and asking ahead only costs time.
 constexpr int kCachedVertices = 1 << 17;
 // How many edges ahead the cursors an edge will need are asked for.
 constexpr std::int64_t kAhead = 16;
 
 // A part's cursors are indices into the whole graph, so that placing an entry reads one
 // per-vertex value rather than a list's start and a count within it. They are 32-bit while the
-// graph has fewer than 2^32 entries: 8 bytes per vertex and part would cost as much as the
-// offsets themselves. Only a graph of 16 GiB or more needs 64-bit ones.
-// Calls body(Cursor{}) with the narrowest cursor type that holds indices up to `entries`.
+// graph has fewer than 2^32 entries, since 8 bytes per vertex and part would cost as much as the
+// offsets themselves; only a graph of 16 GiB or more needs 64-bit ones. with_cursor calls
+// body(Cursor{}) with the narrowest type that holds every index up to `entries`.
 template <class Body>
 decltype(auto) with_cursor(std::int64_t entries, Body&& body) {
     if (static_cast<std::uint64_t>(entries) <= std::numeric_limits<std::uint32_t>::max())
