@@ -41,8 +41,8 @@ constexpr int kMaxGrain = 1 << 14;  // vertices per task at most, so the interru
 // the team is sized for this share of them: a graph of 2^14 vertices is searched alone.
 constexpr long long kSkipFactor = 16;
 
-// What one worker reached in a level: how many vertices, the sum of their out-degrees, and the
-// vertices themselves where the next step is top-down (a bottom-up step marks them in a bitmap).
+// What one worker reached in a level: the sum of their out-degrees, and the vertices themselves
+// from a top-down step; a bottom-up step marks them in a bitmap and only counts them in `reached`.
 struct alignas(64) Found {
     std::vector<int> vertices;
     long long reached = 0;
@@ -80,7 +80,6 @@ void top_down(Team& team, const View& graph, const std::vector<int>& frontier,
             for (int v : graph.neighbours(frontier[i]))
                 if (shared ? claim(distance[v], -1, level + 1) : visit(distance[v], level + 1)) {
                     own.vertices.push_back(v);
-                    ++own.reached;
                     own.edges += static_cast<long long>(graph.degree(v));
                 }
         }

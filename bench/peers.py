@@ -47,9 +47,9 @@ first call takes over 2 s is timed 3 times, over 8 s once (marked ``[3]`` / ``[1
 
 ``--gap PATH`` times the C++ reference suite built in PATH (its converter and its bfs, cc, pr, sssp
 and tc binaries) on R-MAT edges of each ``--scale`` (default 18) written as an edge list, with 2
-OpenMP threads, each kernel's trials just before and just after VELTRIX's list API, array
-functions on a Graph and array functions on a CSRGraph run the same kernel on the same edges
-(each API's calls back to back, as the suite runs its trials). The suite's builder drops repeats and self-loops, so
+OpenMP threads, each kernel's trials just before and just after VELTRIX's list API, array functions
+on a Graph and array functions on a CSRGraph run the same kernel on the same edges (each API's calls
+back to back, as the suite runs its trials). The suite's builder drops repeats and self-loops, so
 VELTRIX's graphs are simplified too (``CSRGraph.from_edges(simplify=True)``, and a Graph with the
 same lists); the build times of both are compared as well. ``--graphs none`` runs only that.
 ``--busy`` keeps a process spinning on one core and times every cell quiet and busy in turn

@@ -60,7 +60,7 @@ def test_lists_in_input_order_as_graph_holds_them(dtype, directed, threads):
 @pytest.mark.parametrize("threads", [1, 2, 3])
 @pytest.mark.parametrize("directed", [False, True])
 def test_graphs_past_the_cached_size_build_the_same_lists(directed, threads):
-    # Past 2^17 vertices the builder asks for each edge's per-vertex entries edges ahead.
+    # Past 2^17 vertices the builder asks for each edge's cursors some edges ahead.
     n = (1 << 17) + 3
     src, dst, w = random_edges(3, n=n, m=300_000)
     want = CSRGraph.from_graph(vx.from_edges(src, dst, n, weights=w, directed=directed))
