@@ -1,7 +1,15 @@
-// Triangle counting by merging sorted neighbour lists, each triangle u < v < w found once at
-// its lowest vertex u: for every upper neighbour v of u, the entries of u's list above v that v's
-// upper list holds too. A short list is galloped through the long one; a long one is walked
-// against the occurrence counts of u's list (the forward algorithm's hashing, with a dense array).
+// Triangle counting by merging sorted neighbour lists, each triangle found once, from the end of
+// it that comes first in a total order of the vertices: for every upper neighbour v of u (one
+// later in the order), the entries that u's and v's upper lists share. A short list is galloped
+// through the long one; a long one is walked against u's entries, marked in a bitmap (and, where
+// lists repeat entries, in occurrence counts: the forward algorithm's hashing, with dense arrays).
+//
+// The order is by number unless the lists mirror each other; then it is by degree, number
+// breaking ties, as in the forward algorithm. A hub then keeps only the neighbours of higher
+// degree than its own, where by number a hub with a low number keeps nearly its whole list and is
+// intersected with every neighbour's. The total is the same from any corner of a triangle: its
+// weight with repeated edges depends only on the multiplicities of its three edges and the
+// numbers of its ends, and mirrored lists hold each edge as often at both ends.
 //
 // T. Schank, D. Wagner, "Finding, Counting and Listing all Triangles in Large Graphs, an
 // Experimental Study", WEA 2005.
@@ -15,6 +23,7 @@
 #include <utility>
 #include <vector>
 
+#include "graph/prefetch.hpp"
 #include "parallel/bitmap.hpp"
 #include "parallel/buffer.hpp"
 #include "parallel/threads.hpp"
@@ -23,9 +32,9 @@ namespace veltrix {
 
 namespace {
 
-// For every vertex u, the entries of its list greater than u, ascending, repeats kept:
-// entries[offsets[u] .. offsets[u + 1]), and whether any entry repeats. Every triangle u < v < w
-// is found from these alone.
+// For every vertex u, the entries of its list that come after u in the order, ascending by number,
+// repeats kept: entries[offsets[u] .. offsets[u + 1]), and whether any entry repeats. Every
+// triangle is found from these alone.
 struct UpperLists {
     std::vector<std::size_t> offsets;
     Buffer<int> entries;
@@ -34,25 +43,40 @@ struct UpperLists {
 
     const int* begin(int u) const { return entries.data() + offsets[u]; }
     const int* end(int u) const { return entries.data() + offsets[u + 1]; }
+
+    // Where a list is found, and the list, asked for ahead of reading them.
+    const void* header(int u) const { return &offsets[u]; }
+    const void* list(int u) const { return begin(u); }
 };
+
+// Whether v comes after u: by degree, then by number, or by number alone.
+template <class View>
+auto later_than(const View& graph, bool by_degree, int u) {
+    const std::size_t degree = graph.degree(u);
+    return [&graph, by_degree, degree, u](int v) {
+        if (!by_degree) return v > u;
+        const std::size_t other = graph.degree(v);
+        return other > degree || (other == degree && v > u);
+    };
+}
 
 // Built in two passes over the vertices: the count of upper entries of each, then, after the
 // offsets are summed, each list copied and sorted in place.
 template <class View>
-UpperLists upper_lists(const View& graph, Team& team) {
+UpperLists upper_lists(const View& graph, bool by_degree, Team& team) {
     const int n = graph.vertices();
-    auto above = [](int u) { return [u](int v) { return v > u; }; };
     UpperLists upper{std::vector<std::size_t>(n + 1, 0), {}, std::vector<char>(n)};
     team.for_each(0, n, [&](int u) {
         const std::span<const int> list = graph.neighbours(u);
-        upper.offsets[u + 1] = std::count_if(list.begin(), list.end(), above(u));
+        upper.offsets[u + 1] =
+            std::count_if(list.begin(), list.end(), later_than(graph, by_degree, u));
     });
     for (int u = 0; u < n; ++u) upper.offsets[u + 1] += upper.offsets[u];
     upper.entries = Buffer<int>(upper.offsets[n]);
     team.for_each(0, n, [&](int u) {
         int* out = upper.entries.data() + upper.offsets[u];
         const std::span<const int> list = graph.neighbours(u);
-        std::copy_if(list.begin(), list.end(), out, above(u));
+        std::copy_if(list.begin(), list.end(), out, later_than(graph, by_degree, u));
         int* const end = upper.entries.data() + upper.offsets[u + 1];
         std::sort(out, end);
         upper.repeats[u] = std::adjacent_find(out, end) != end;
@@ -72,84 +96,109 @@ const int* gallop(const int* first, const int* last, int x) {
     return std::lower_bound(first, first + std::min(step, last - first), x);
 }
 
-// The end of the run of entries equal to *first.
+// The end of the run of entries equal to *first, first != last.
 const int* run_end(const int* first, const int* last) {
-    const int* p = first;
+    const int* p = first + 1;
     while (p != last && *p == *first) ++p;
     return p;
 }
 
-// Counts, for one vertex u at a time, the entries that u's upper list shares with the upper list
-// of each of its upper neighbours v. Two ascending ranges share a value w as often as the range
-// holding it fewer times holds it. u's entries are marked both in occurrence counts and in a
-// bitmap: where neither list repeats an entry the bitmap alone answers, and at one bit a vertex it
-// stays in the nearest cache where the counts would not. A graph without repeats needs no counts.
+// What a triangle u, v, w adds to the total, given how often each of its edges stands in the
+// lists: the edge between its two lowest-numbered ends as often as it stands, times the fewer of
+// the other two. Without repeats, 1.
+std::int64_t weight(int u, int v, int w, std::int64_t uv, std::int64_t uw, std::int64_t vw) {
+    const int top = std::max({u, v, w});
+    if (top == w) return uv * std::min(uw, vw);
+    if (top == v) return uw * std::min(uv, vw);
+    return vw * std::min(uv, uw);
+}
+
+// Counts, for one vertex u at a time, the triangles u, v, w with v and w in u's upper list and w
+// in v's. u's entries are marked both in occurrence counts and in a bitmap: the bitmap, at one bit
+// a vertex, stays in the nearest cache where the counts would not, and tells whether an entry is
+// u's at all; the counts are read only for an entry it holds. A graph without repeats needs none.
 class CommonEntries {
 public:
     explicit CommonEntries(const UpperLists& upper, int n)
-        : upper_(upper), occurrences_(upper.any_repeats ? n : 0, 0), marked_(n) {}
+        : upper_(upper), marked_(n), occurrences_(upper.any_repeats ? n : 0, 0) {}
 
-    // The triangles whose lowest vertex is u: for each entry v of u's upper list, the entries of
-    // u's list above v that v's upper list holds too. Repeated entries of v count once each.
-    // `work` grows by the entries the count may read.
+    // The triangles found from u, each weighted by its edges' multiplicities. `work` grows by the
+    // entries the count may read.
     std::int64_t triangles_at(int u, std::int64_t& work) {
-        const int* const end = upper_.end(u);
-        work += end - upper_.begin(u);
-        for (const int* p = upper_.begin(u); p != end; ++p) note(*p);
-        std::int64_t total = 0;
-        for (const int* p = upper_.begin(u); p != end;) {
-            const int v = *p;
-            const int* above = run_end(p, end);
-            if (above == end) break;
-            const bool repeats = upper_.repeats[u] || upper_.repeats[v];
-            total += (above - p) * shared(above, end, upper_.begin(v), upper_.end(v), repeats);
-            work += upper_.end(v) - upper_.begin(v);
-            p = above;
+        u_ = u;
+        begin_ = upper_.begin(u);
+        end_ = upper_.end(u);
+        work += end_ - begin_;
+        for (const int* p = begin_; p != end_; ++p) {
+            marked_.set(*p);
+            if (upper_.any_repeats) ++occurrences_[*p];
         }
-        for (const int* p = upper_.begin(u); p != end; ++p) forget(*p);
+        std::int64_t total = 0;
+        for (const int* p = begin_; p != end_;) {
+            prefetch_lists_ahead(upper_, begin_, p - begin_, end_ - begin_);
+            const int v = *p;
+            const int* const next = run_end(p, end_);
+            if (upper_.begin(v) != upper_.end(v)) {
+                total += shared(v, next - p);
+                work += upper_.end(v) - upper_.begin(v);
+            }
+            p = next;
+        }
+        for (const int* p = begin_; p != end_; ++p) {
+            marked_.reset(*p);
+            if (upper_.any_repeats) occurrences_[*p] = 0;
+        }
         return total;
     }
 
 private:
-    // Entries shared by u's list above v (`tail`) and v's upper list (`list`, all above v). A
-    // short tail is galloped through the list; otherwise the list is walked and each of its
-    // values looked up in u's occurrence counts.
-    std::int64_t shared(const int* tail, const int* tail_end, const int* list, const int* list_end,
-                        bool repeats) const {
-        std::int64_t matches = 0;
-        if (8 * (tail_end - tail) < list_end - list) {
-            for (; tail != tail_end && list != list_end; ++tail) {
+    // The triangles through the edge u, v, which stands `uv` times in u's list: the entries shared
+    // by u's list and v's nonempty upper list. A short list of u's is galloped through v's;
+    // otherwise v's is walked and each of its values looked up in u's marks.
+    std::int64_t shared(int v, std::int64_t uv) const {
+        const int* list = upper_.begin(v);
+        const int* const list_end = upper_.end(v);
+        // u's entries below v's first cannot be shared.
+        const int* tail = std::lower_bound(begin_, end_, *list);
+        std::int64_t total = 0;
+        if (8 * (end_ - tail) < list_end - list) {
+            while (tail != end_ && list != list_end) {
+                const int* const tail_next = run_end(tail, end_);
                 list = gallop(list, list_end, *tail);
-                if (list != list_end && *list == *tail) ++matches, ++list;
+                if (list != list_end && *list == *tail) {
+                    const int* const list_next = run_end(list, list_end);
+                    total += weight(u_, v, *tail, uv, tail_next - tail, list_next - list);
+                    list = list_next;
+                }
+                tail = tail_next;
             }
-            return matches;
+            return total;
         }
-        if (!repeats) {
-            for (; list != list_end; ++list) matches += marked(*list);
-            return matches;
+        if (!upper_.repeats[u_] && !upper_.repeats[v]) {
+            for (; list != list_end; ++list) total += marked_.has(*list);
+            return total;
         }
-        for (const int* run = list; run != list_end;) {
-            const int* next = run_end(run, list_end);
-            matches += std::min<std::ptrdiff_t>(next - run, occurrences_[*run]);
-            run = next;
+        // Most entries are not u's: only a shared one is measured as a run.
+        while (list != list_end) {
+            if (!marked_.has(*list)) {
+                ++list;
+                continue;
+            }
+            const int* const next = run_end(list, list_end);
+            total += weight(u_, v, *list, uv, occurrences_[*list], next - list);
+            list = next;
         }
-        return matches;
+        return total;
     }
-
-    // Notes one occurrence of w in u's list, and clears the notes again.
-    void note(unsigned w) {
-        marked_.set(w);
-        if (upper_.any_repeats) ++occurrences_[w];
-    }
-    void forget(unsigned w) {
-        marked_.reset(w);
-        if (upper_.any_repeats) occurrences_[w] = 0;
-    }
-    bool marked(unsigned w) const { return marked_.has(w); }
 
     const UpperLists& upper_;
-    std::vector<int> occurrences_;         // of each value in the current u's upper list
-    Bitmap marked_;                        // the same values, one bit each
+    Bitmap marked_;  // the entries of u's list
+    // How often u's list holds each of them. 32 bits: a value repeated 2^32 times would take 16
+    // GiB of one list.
+    std::vector<std::uint32_t> occurrences_;
+    int u_ = 0;
+    const int* begin_ = nullptr;  // u's list
+    const int* end_ = nullptr;
 };
 
 // The count is an exact integer sum, so it does not depend on how vertices are shared out. Low
@@ -172,7 +221,7 @@ std::int64_t triangles_of(const View& graph, int workers, Interrupt* interrupt) 
         wedges += length * length;
     }
     Team team(workers_for(wedges / kWedgesPerUnit, workers), interrupt);
-    const UpperLists upper = upper_lists(graph, team);
+    const UpperLists upper = upper_lists(graph, graph.is_mirrored(), team);
 
     constexpr int kBatch = 64;
     std::vector<CommonEntries> common;

@@ -6,6 +6,7 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "algorithms/triangle_count.hpp"
@@ -44,6 +45,25 @@ void counts(const EdgeList& edges, bool directed, std::int64_t expected) {
     for (int workers : testing::kWorkers) CHECK_EQ(triangle_count(graph, workers), expected);
 }
 
+// One triangle 0, 1, 2 with each edge repeated 1..3 times, and six leaves on every corner but the
+// `bare` one, which is then the corner of lowest degree: a count taken from another corner than
+// the lowest-numbered one must still weigh the edges as the definition does.
+void repeated_triangle_edges() {
+    for (int bare = -1; bare < 3; ++bare)
+        for (int times = 0; times < 27; ++times) {
+            EdgeList edges;
+            const int repeats[] = {1 + times % 3, 1 + times / 3 % 3, 1 + times / 9};
+            const std::pair<int, int> sides[] = {{0, 1}, {0, 2}, {1, 2}};
+            for (int side = 0; side < 3; ++side)
+                for (int r = 0; r < repeats[side]; ++r) edges.push_back(sides[side]);
+            for (int corner = 0; corner < 3; ++corner)
+                if (corner != bare)
+                    for (int leaf = 3; leaf < 9; ++leaf) edges.emplace_back(corner, leaf);
+            same_as_reference(Graph(9, edges, false),
+                              "repeated triangle edges " + std::to_string(times));
+        }
+}
+
 void stops_when_interrupted(const Graph& graph) {
     testing::stops_when_interrupted(
         [&](int workers, Interrupt* interrupt) { triangle_count(graph, workers, interrupt); });
@@ -65,6 +85,7 @@ int main() {
     counts({{0, 1}, {1, 2}, {0, 2}, {0, 2}}, false, 1);
     counts({{0, 1}, {1, 2}, {0, 2}, {1, 2}, {2, 2}}, false, 1);
     counts({{0, 1}, {0, 2}, {1, 2}}, true, 1);
+    repeated_triangle_edges();
     counts({{0, 1}, {1, 2}, {2, 0}}, true, 0);
     stops_when_interrupted(hubs(3000, 40000, false, seed));
     return check::report();
