@@ -20,7 +20,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <limits>
-#include <numeric>
 #include <random>
 #include <span>
 #include <utility>
@@ -28,6 +27,7 @@
 #include "graph/prefetch.hpp"
 #include "parallel/atomics.hpp"
 #include "parallel/bitmap.hpp"
+#include "parallel/buffer.hpp"
 #include "parallel/threads.hpp"
 
 namespace veltrix {
@@ -49,7 +49,7 @@ constexpr int kSamples = 1024;
 
 // Joins the trees of u and v: hangs the larger root under the smaller one. A claim that fails
 // because another worker moved that root retries from the roots' new parents.
-void link(std::vector<int>& parent, int u, int v) {
+void link(Buffer<int>& parent, int u, int v) {
     int a = load(parent[u]);
     int b = load(parent[v]);
     while (a != b) {
@@ -77,7 +77,7 @@ std::pair<int, int> smallest_two(std::span<const int> entries) {
 }
 
 // Points u straight at its root. Only u's own task writes parent[u] during a compress pass.
-void compress(std::vector<int>& parent, int u) {
+void compress(Buffer<int>& parent, int u) {
     for (int up = load(parent[u]), upper = load(parent[up]); up != upper;
          up = upper, upper = load(parent[up]))
         store(parent[u], upper);
@@ -86,7 +86,7 @@ void compress(std::vector<int>& parent, int u) {
 // The root most of a fixed pseudo-random sample of vertices share: after the sampled rounds, the
 // root of the largest component with high probability. Any answer is correct; a wrong one only
 // makes the sweep slower. Runs between passes, so it reads the parents plainly.
-int most_sampled_root(const std::vector<int>& parent) {
+int most_sampled_root(const Buffer<int>& parent) {
     std::minstd_rand random(1);
     std::uniform_int_distribution<int> vertex(0, static_cast<int>(parent.size()) - 1);
     std::vector<int> roots(kSamples);
@@ -104,7 +104,7 @@ int most_sampled_root(const std::vector<int>& parent) {
 }
 
 template <class View>
-std::vector<int> components_of(const View& graph, int workers, Interrupt* interrupt) {
+Buffer<int> components_of(const View& graph, int workers, Interrupt* interrupt) {
     const int n = graph.vertices();
     if (n == 0) return {};
     // A vertex or an entry here costs a bit test or a pointer step, a small fraction of the unit
@@ -119,8 +119,10 @@ std::vector<int> components_of(const View& graph, int workers, Interrupt* interr
         });
     };
 
-    std::vector<int> parent(n);
-    std::iota(parent.begin(), parent.end(), 0);
+    // Every vertex its own root, numbered by the workers: each maps its part of the result on
+    // first touch, in parallel.
+    Buffer<int> parent(n);
+    each_vertex([&](int u) { parent[u] = u; });
 
     // The sampled neighbours of each vertex are linked in one pass rather than one pass per round:
     // the lists lie scattered in memory, and the cost of a round is touching each list at all.
@@ -163,11 +165,11 @@ std::vector<int> components_of(const View& graph, int workers, Interrupt* interr
 
 }  // namespace
 
-std::vector<int> connected_components(const ListsView& graph, int workers, Interrupt* interrupt) {
+Buffer<int> connected_components(const ListsView& graph, int workers, Interrupt* interrupt) {
     return components_of(graph, workers, interrupt);
 }
 
-std::vector<int> connected_components(const CsrView& graph, int workers, Interrupt* interrupt) {
+Buffer<int> connected_components(const CsrView& graph, int workers, Interrupt* interrupt) {
     return components_of(graph, workers, interrupt);
 }
 

@@ -14,7 +14,7 @@ namespace veltrix {
 
 namespace {
 
-std::vector<bool> reached(const std::vector<int>& distance) {
+std::vector<bool> reached(const Buffer<int>& distance) {
     std::vector<bool> reached(distance.size());
     for (std::size_t v = 0; v < distance.size(); ++v) reached[v] = distance[v] >= 0;
     return reached;

@@ -175,7 +175,7 @@ def main() -> None:
     parser.add_argument(
         "--no-triangles",
         action="store_true",
-        help="leave out the triangle counts (R-MAT 2^26's runs past an hour on 2 cores)",
+        help="leave out the triangle counts (R-MAT 2^26's takes over half an hour on 2 cores)",
     )
     parser.add_argument("--markdown", type=Path, help="write the table to FILE")
     args = parser.parse_args()

@@ -22,6 +22,7 @@
 #include "bindings/list_arguments.hpp"
 #include "bindings/result_lists.hpp"
 #include "graph/weighted_graph.hpp"
+#include "parallel/buffer.hpp"
 
 namespace pybind11::detail {
 
@@ -61,5 +62,19 @@ struct type_caster<veltrix::WeightedLists>
 template <>
 struct type_caster<veltrix::WeightMatrix>
     : fast_list_caster<veltrix::WeightMatrix, std::vector<double>> {};
+
+// Kernel results held in a Buffer leave as lists of the same name; nothing takes one in.
+template <class T>
+struct buffer_result_caster {
+    PYBIND11_TYPE_CASTER(veltrix::Buffer<T>, (make_caster<std::vector<T>>::name));
+
+    bool load(handle, bool) { return false; }
+    static handle cast(const veltrix::Buffer<T>& src, return_value_policy, handle) {
+        return veltrix::bindings::convert::new_list(src);
+    }
+};
+
+template <>
+struct type_caster<veltrix::Buffer<int>> : buffer_result_caster<int> {};
 
 }  // namespace pybind11::detail

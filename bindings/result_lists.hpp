@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "bindings/collector_pause.hpp"
+#include "parallel/buffer.hpp"
 
 namespace veltrix::bindings::convert {
 
@@ -59,15 +60,11 @@ public:
 
     template <class T>
     PyObject* make(const std::vector<T>& values) {
-        PyObject* list = PyList_New(static_cast<Py_ssize_t>(values.size()));
-        if (list == nullptr) return nullptr;
-        Py_ssize_t i = 0;
-        for (const T& x : values) {
-            PyObject* item = make(x);
-            if (item == nullptr) return Py_DECREF(list), nullptr;
-            PyList_SET_ITEM(list, i++, item);
-        }
-        return list;
+        return make_list(values);
+    }
+    template <class T>
+    PyObject* make(const Buffer<T>& values) {
+        return make_list(values);
     }
 
     PyObject* make(const std::vector<bool>& values) {
@@ -79,6 +76,19 @@ public:
     }
 
 private:
+    template <class Values>
+    PyObject* make_list(const Values& values) {
+        PyObject* list = PyList_New(static_cast<Py_ssize_t>(values.size()));
+        if (list == nullptr) return nullptr;
+        Py_ssize_t i = 0;
+        for (const auto& x : values) {
+            PyObject* item = make(x);
+            if (item == nullptr) return Py_DECREF(list), nullptr;
+            PyList_SET_ITEM(list, i++, item);
+        }
+        return list;
+    }
+
     static constexpr std::size_t kMaxMemoSlots = std::size_t{1} << 15;  // of 16 bytes each
     template <class Value>
     struct Slot {

@@ -73,13 +73,12 @@ void register_for(py::module_& m) {
     m.def(
         "reachable",
         [](const G& g, int s, int threads) {
-            std::vector<std::uint8_t> reached =
-                on(g, threads, [s](const auto& v, int w, Interrupt* i) {
-                    const std::vector<int> distance = hop_distances(v, s, w, i);
-                    std::vector<std::uint8_t> reached(distance.size());
-                    for (std::size_t k = 0; k < distance.size(); ++k) reached[k] = distance[k] >= 0;
-                    return reached;
-                });
+            Buffer<std::uint8_t> reached = on(g, threads, [s](const auto& v, int w, Interrupt* i) {
+                const Buffer<int> distance = hop_distances(v, s, w, i);
+                Buffer<std::uint8_t> reached(distance.size());
+                for (std::size_t k = 0; k < distance.size(); ++k) reached[k] = distance[k] >= 0;
+                return reached;
+            });
             return owned_array(std::move(reached)).attr("view")(py::dtype::of<bool>());
         },
         graph, source, threads);

@@ -2,6 +2,7 @@
 // show up as labels that vary): random graphs, lists that hold an edge at one end only, and long
 // chains whose smallest vertex sits at the far end.
 
+#include <algorithm>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -24,7 +25,7 @@ void same_as_reference(const Graph& graph, const std::string& name, int runs = k
     const std::vector<int> expected = reference::connected_components(graph.get_adj());
     for (int workers : testing::kWorkers)
         for (int run = 0; run < runs; ++run)
-            CHECK(connected_components(graph, workers) == expected);
+            CHECK(std::ranges::equal(connected_components(graph, workers), expected));
 }
 
 // Undirected lists installed whole need not mirror each other: a big component whose vertices
