@@ -86,6 +86,9 @@ int main() {
     same_as_reference(mirrored, "big undirected", 1);
     same_as_reference(testing::random_graph({1 << 16, 1 << 20, true}, seed++), "big directed", 1);
     same_as_reference(one_sided, "one-sided lists", 1);
+    // Past 2^20 vertices the sampled links ask for parents ahead of reading them.
+    same_as_reference(testing::random_graph({(1 << 20) + 1000, 1 << 21, false}, seed++),
+                      "more than 2^20 vertices", 1);
     for (bool directed : {true, false}) {
         const std::string kind = directed ? " directed" : " undirected";
         same_as_reference(reversed_path(50000, directed), "reversed path" + kind);
