@@ -28,6 +28,7 @@
 #include "graph/input.hpp"
 #include "graph/prefetch.hpp"
 #include "parallel/atomics.hpp"
+#include "parallel/buffer.hpp"
 #include "parallel/threads.hpp"
 
 namespace veltrix {
@@ -41,13 +42,13 @@ constexpr int kWeightSamples = 256;
 
 enum class Outcome { settled, negative_weight, too_far };
 
-void restart(std::vector<double>& distance, int source) {
+void restart(Buffer<double>& distance, int source) {
     std::fill(distance.begin(), distance.end(), kUnreached);
     distance[source] = 0.0;
 }
 
 template <class View>
-Outcome heap_distances(const View& graph, int source, std::vector<double>& distance) {
+Outcome heap_distances(const View& graph, int source, Buffer<double>& distance) {
     using Entry = std::pair<double, int>;
     const auto later = [](const Entry& a, const Entry& b) { return a.first > b.first; };
     std::vector<Entry> heap{{0.0, source}};
@@ -91,7 +92,7 @@ double bucket_width(const View& graph) {
 
 template <class View>
 Outcome delta_stepping(const View& graph, int source, double delta, Team& team,
-                       std::vector<double>& distance) {
+                       Buffer<double>& distance) {
     std::vector<std::vector<std::vector<int>>> buckets(team.size());
     std::vector<std::vector<int>> batch(team.size());
     std::vector<int> frontier{source};
@@ -162,7 +163,7 @@ Outcome delta_stepping(const View& graph, int source, double delta, Team& team,
 // once): any other vertex would offer every target the same candidate as before, which can no
 // longer lower it. A lowered value is visible to the rest of the same pass.
 template <class View>
-void relaxation_passes(const View& graph, int source, Team& team, std::vector<double>& distance) {
+void relaxation_passes(const View& graph, int source, Team& team, Buffer<double>& distance) {
     const int n = graph.vertices();
     std::vector<unsigned char> lowered(n, 0);
     lowered[source] = 1;
@@ -182,14 +183,16 @@ void relaxation_passes(const View& graph, int source, Team& team, std::vector<do
 }
 
 template <class View>
-std::vector<double> distances_of(const View& graph, int source, int workers, Interrupt* interrupt) {
+Buffer<double> distances_of(const View& graph, int source, int workers, Interrupt* interrupt) {
     const int n = graph.vertices();
     require_vertex(source, n);
-    std::vector<double> distance(n, kUnreached);
-    distance[source] = 0.0;
-    if (n - 1 <= 0) return distance;
-
     Team team(workers_for(n + graph.entry_count(), workers), interrupt);
+    // On large pages, as the searches lower its entries all over it, and filled by the workers,
+    // each mapping its part on first touch.
+    Buffer<double> distance(n);
+    team.for_each(0, n, [&](int v) { distance[v] = kUnreached; });
+    distance[source] = 0.0;
+    if (n == 1) return distance;
 
     Outcome outcome = delta_stepping(graph, source, bucket_width(graph), team, distance);
     if (outcome == Outcome::too_far) {
@@ -205,13 +208,13 @@ std::vector<double> distances_of(const View& graph, int source, int workers, Int
 
 }  // namespace
 
-std::vector<double> shortest_distances(const ListsView& graph, int source, int workers,
-                                       Interrupt* interrupt) {
+Buffer<double> shortest_distances(const ListsView& graph, int source, int workers,
+                                  Interrupt* interrupt) {
     return distances_of(graph, source, workers, interrupt);
 }
 
-std::vector<double> shortest_distances(const CsrView& graph, int source, int workers,
-                                       Interrupt* interrupt) {
+Buffer<double> shortest_distances(const CsrView& graph, int source, int workers,
+                                  Interrupt* interrupt) {
     return distances_of(graph, source, workers, interrupt);
 }
 

@@ -1,8 +1,7 @@
 #pragma once
 
-#include <vector>
-
 #include "graph/view.hpp"
+#include "parallel/buffer.hpp"
 #include "parallel/team.hpp"
 
 namespace veltrix {
@@ -11,9 +10,9 @@ namespace veltrix {
 // path in double arithmetic; 1e18 where unreached, and no total of 1e18 or more is ever stored. NaN
 // and +inf weights never relax. Throws "Vertex index out of range" for a source outside the graph.
 // The view must carry weights.
-std::vector<double> shortest_distances(const ListsView& graph, int source, int workers,
-                                       Interrupt* interrupt = nullptr);
-std::vector<double> shortest_distances(const CsrView& graph, int source, int workers,
-                                       Interrupt* interrupt = nullptr);
+Buffer<double> shortest_distances(const ListsView& graph, int source, int workers,
+                                  Interrupt* interrupt = nullptr);
+Buffer<double> shortest_distances(const CsrView& graph, int source, int workers,
+                                  Interrupt* interrupt = nullptr);
 
 }  // namespace veltrix

@@ -76,5 +76,7 @@ struct buffer_result_caster {
 
 template <>
 struct type_caster<veltrix::Buffer<int>> : buffer_result_caster<int> {};
+template <>
+struct type_caster<veltrix::Buffer<double>> : buffer_result_caster<double> {};
 
 }  // namespace pybind11::detail

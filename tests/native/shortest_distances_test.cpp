@@ -20,7 +20,7 @@ using veltrix::WeightedLists;
 constexpr int kRuns = 2;
 constexpr int kLargeGraph = 5000;  // past this many vertices: one source, one run
 
-bool same_bits(const std::vector<double>& a, const std::vector<double>& b) {
+bool same_bits(const veltrix::Buffer<double>& a, const std::vector<double>& b) {
     return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
 }
 
