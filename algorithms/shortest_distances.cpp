@@ -42,8 +42,10 @@ constexpr int kWeightSamples = 256;
 
 enum class Outcome { settled, negative_weight, too_far };
 
-void restart(Buffer<double>& distance, int source) {
-    std::fill(distance.begin(), distance.end(), kUnreached);
+// Every distance unreached but the source's, written by the workers: a fresh buffer (on large
+// pages, as the searches lower its entries all over it) is mapped by each for its own part.
+void restart(Buffer<double>& distance, int source, Team& team) {
+    team.for_each(0, static_cast<int>(distance.size()), [&](int v) { distance[v] = kUnreached; });
     distance[source] = 0.0;
 }
 
@@ -187,20 +189,17 @@ Buffer<double> distances_of(const View& graph, int source, int workers, Interrup
     const int n = graph.vertices();
     require_vertex(source, n);
     Team team(workers_for(n + graph.entry_count(), workers), interrupt);
-    // On large pages, as the searches lower its entries all over it, and filled by the workers,
-    // each mapping its part on first touch.
     Buffer<double> distance(n);
-    team.for_each(0, n, [&](int v) { distance[v] = kUnreached; });
-    distance[source] = 0.0;
+    restart(distance, source, team);
     if (n == 1) return distance;
 
     Outcome outcome = delta_stepping(graph, source, bucket_width(graph), team, distance);
     if (outcome == Outcome::too_far) {
-        restart(distance, source);
+        restart(distance, source, team);
         outcome = heap_distances(graph, source, distance);
     }
     if (outcome == Outcome::negative_weight) {
-        restart(distance, source);
+        restart(distance, source, team);
         relaxation_passes(graph, source, team, distance);
     }
     return distance;
