@@ -1,7 +1,10 @@
 #include "algorithms/pagerank_common.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+
+#include "graph/degrees.hpp"
 
 namespace veltrix::pagerank {
 
@@ -200,6 +203,73 @@ std::vector<int> balanced_ranges(const InEdges& in, int team_size) {
     }
     bounds.push_back(n);
     return bounds;
+}
+
+// Degree-based grouping: P. Faldu, J. Diamond and B. Grot, "A Closer Look at Lightweight Graph
+// Reordering", IISWC 2019. The sums read their sources' shares at random, each vertex's once per
+// out-edge, so on a skewed graph most reads go to a few hubs spread thinly over the whole array,
+// and each cache line fetched for a hub brings seven shares seldom read. Kept in groups by
+// out-degree, hottest first and in vertex order within a group, the hubs' shares fill their lines
+// and stay in cache. Only where the shares are kept changes: every sum still adds the same values
+// in the same order, so no bit of the result does.
+//
+// Rewriting the sources as slots reads every in-edge once, with a random read of its slot: about
+// the cost of one iteration, plus a copy of the sources (4 bytes per in-edge) where the graph lent
+// its own. On R-MAT graphs of 2^20 to 2^24 vertices the iterations then take a tenth to a fifth
+// less; at 2^18 (2 MiB of shares) they gained less than the packing cost. So the packing waits for
+// enough iterations, skewed degrees and 8 MiB of shares.
+void pack_shares(InEdges& in, const std::vector<int>& bounds, int iterations, Team& team) {
+    constexpr int kPackIterations = 8;
+    constexpr int kPackVertices = 1 << 20;
+    const int n = static_cast<int>(in.degree.size());
+    if (iterations < kPackIterations || n < kPackVertices) return;
+    const std::int64_t entries = in.offsets[n] - in.offsets[0];
+    const double mean = static_cast<double>(entries) / n;
+    // Group 0 holds the out-degrees of 32 means and up, group k those of 2^(5-k) means and up,
+    // and the last group those under half the mean.
+    constexpr int kGroups = 8;
+    const auto group = [mean](double degree) {
+        int k = 0;
+        for (double least = 32.0 * mean; k < kGroups - 1 && degree < least; least *= 0.5) ++k;
+        return k;
+    };
+    const int blocks = static_cast<int>(bounds.size()) - 1;
+    struct Tally {
+        std::array<int, kGroups> count{};
+        double squared_degrees = 0.0;
+    };
+    std::vector<Tally> tally(blocks);
+    team.run(blocks, [&](int b, int) {
+        for (int v = bounds[b]; v < bounds[b + 1]; ++v) {
+            ++tally[b].count[group(in.degree[v])];
+            tally[b].squared_degrees += in.degree[v] * in.degree[v];
+        }
+    });
+    double squared_degrees = 0.0;
+    for (const Tally& t : tally) squared_degrees += t.squared_degrees;
+    if (!skewed_degrees(squared_degrees, n, static_cast<double>(entries))) return;
+
+    // Each block's first slot in each group: groups in order, blocks in order within a group.
+    int next = 0;
+    for (int k = 0; k < kGroups; ++k)
+        for (Tally& t : tally) next += std::exchange(t.count[k], next);
+    in.slot = Buffer<int>(n);
+    team.run(blocks, [&](int b, int) {
+        for (int v = bounds[b]; v < bounds[b + 1]; ++v)
+            in.slot[v] = tally[b].count[group(in.degree[v])]++;
+    });
+    // The transpose's sources belong to the call and are rewritten in place; a graph's own are
+    // copied. Either way the slots sit at the in-edges' own positions.
+    int* slots = in.transposed.sources.data();
+    if (in.sources != slots) {
+        in.packed_sources = Buffer<int>(static_cast<std::size_t>(entries));
+        slots = in.packed_sources.data() - in.offsets[0];
+    }
+    team.run(blocks, [&](int b, int) {
+        for (std::int64_t k = in.offsets[bounds[b]]; k < in.offsets[bounds[b + 1]]; ++k)
+            slots[k] = in.slot[in.sources[k]];
+    });
+    in.sources = slots;
 }
 
 }  // namespace veltrix::pagerank

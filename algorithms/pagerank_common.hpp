@@ -60,6 +60,11 @@ struct InEdges {
         Buffer<std::int64_t> offsets;
         Buffer<int> sources;
     } transposed;
+    // Set when the shares are packed (see pack_shares): vertex v's share is kept at share[slot[v]],
+    // and `sources` holds the sources' slots, in `packed_sources` unless rewritten in place. Empty
+    // otherwise, and v's share is share[v].
+    Buffer<int> slot;
+    Buffer<int> packed_sources;
 };
 
 // In-edges staged at once by the transpose, 2 bytes each: past this many, it works in groups of
@@ -83,20 +88,29 @@ inline double sum_shares(const InEdges& in, const Buffer<double>& share, std::in
 // them for the team to balance hub vertices, and one when the team is a single worker.
 std::vector<int> balanced_ranges(const InEdges& in, int team_size);
 
+// Keeps the shares grouped by out-degree, hottest first, where that pays over `iterations`; the
+// sums' sources become the shares' slots. `bounds` are the balanced ranges.
+void pack_shares(InEdges& in, const std::vector<int>& bounds, int iterations, Team& team);
+
 // Runs `iterations` power iterations from 1 / n everywhere. sum(in, share, i) must return the
-// gathered S_i of vertex i from the current shares; the dangling mass D is summed in ascending
-// vertex order from 0.0 between the passes.
+// gathered S_i of vertex i from the current shares, reading each source's share at
+// share[in.sources[k]]; `may_pack` lets the shares be packed, which a sum that reads the sources as
+// vertex numbers forbids. The dangling mass D is summed in ascending vertex order from 0.0 between
+// the passes.
 template <class View, class Sum>
 std::vector<double> power_iteration(const View& graph, int iterations, double damping, int workers,
-                                    Interrupt* interrupt, Sum sum) {
+                                    Interrupt* interrupt, bool may_pack, Sum sum) {
     const int n = graph.vertices();
     if (n == 0) return {};
     require_valid_arguments(iterations, damping);
     const long long work = n + graph.entry_count();
     Team team(workers_for(work, workers), interrupt);
-    const InEdges in = in_edges(graph, work, team);
+    InEdges in = in_edges(graph, work, team);
     const std::vector<int> bounds = balanced_ranges(in, team.size());
     const int ranges = static_cast<int>(bounds.size()) - 1;
+    if (may_pack) pack_shares(in, bounds, iterations, team);
+    const bool packed = in.slot.size() != 0;
+    const auto place = [&in, packed](int v) { return packed ? in.slot[v] : v; };
     const double count = static_cast<double>(n);
 
     // An iteration reads only the shares and the dangling mass, both taken from the previous
@@ -104,8 +118,8 @@ std::vector<double> power_iteration(const View& graph, int iterations, double da
     // and get the buffers' large pages.
     std::vector<double> score(n, 1.0 / count);
     Buffer<double> share(n), next_share(n);
-    team.for_each(0, n,
-                  [&](int u) { share[u] = in.degree[u] > 0.0 ? score[u] / in.degree[u] : 0.0; });
+    team.for_each(
+        0, n, [&](int u) { share[place(u)] = in.degree[u] > 0.0 ? score[u] / in.degree[u] : 0.0; });
 
     for (int iteration = 0; iteration < iterations; ++iteration) {
         double mass = 0.0;
@@ -115,7 +129,7 @@ std::vector<double> power_iteration(const View& graph, int iterations, double da
             for (int i = bounds[r]; i < bounds[r + 1]; ++i) {
                 const double q = step.score(sum(in, share, i));
                 score[i] = q;
-                next_share[i] = in.degree[i] > 0.0 ? q / in.degree[i] : 0.0;
+                next_share[place(i)] = in.degree[i] > 0.0 ? q / in.degree[i] : 0.0;
             }
         });
         share.swap(next_share);

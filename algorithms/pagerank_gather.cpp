@@ -15,7 +15,7 @@ template <class View>
 std::vector<double> gathered(const View& graph, int iterations, double damping, int workers,
                              Interrupt* interrupt) {
     return pagerank::power_iteration(
-        graph, iterations, damping, workers, interrupt,
+        graph, iterations, damping, workers, interrupt, /*may_pack=*/true,
         [](const pagerank::InEdges& in, const Buffer<double>& share, int i) {
             return pagerank::sum_shares(in, share, in.offsets[i], in.offsets[i + 1]);
         });

@@ -21,7 +21,7 @@ std::vector<double> scattered(const View& graph, int iterations, double damping,
                               Interrupt* interrupt) {
     const long long block = chunk_length(graph.vertices(), workers);  // slot_block's block length
     return pagerank::power_iteration(
-        graph, iterations, damping, workers, interrupt,
+        graph, iterations, damping, workers, interrupt, /*may_pack=*/false,
         [block](const pagerank::InEdges& in, const Buffer<double>& share, int i) {
             const std::int64_t begin = in.offsets[i], end = in.offsets[i + 1];
             // Sources all in the first block (all of them, on one worker) make one run: the plain

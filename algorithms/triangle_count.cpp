@@ -25,6 +25,7 @@
 #include <utility>
 #include <vector>
 
+#include "graph/degrees.hpp"
 #include "graph/prefetch.hpp"
 #include "parallel/bitmap.hpp"
 #include "parallel/buffer.hpp"
@@ -223,11 +224,8 @@ std::int64_t triangles_of(const View& graph, int workers, Interrupt* interrupt) 
         wedges += length * length;
     }
     Team team(workers_for(wedges / kWedgesPerUnit, workers), interrupt);
-    // Skewed: the mean squared degree above kSkew times the squared mean degree. R-MAT graphs
-    // stand at 5-43 times, grids and uniform random graphs at 1.0-1.03.
-    constexpr double kSkew = 2;
-    const double entries = static_cast<double>(graph.entry_count());
-    const bool skewed = static_cast<double>(wedges) * n > kSkew * entries * entries;
+    const bool skewed =
+        skewed_degrees(static_cast<double>(wedges), n, static_cast<double>(graph.entry_count()));
     const UpperLists upper = upper_lists(graph, graph.is_mirrored() && skewed, team);
 
     constexpr int kBatch = 64;
