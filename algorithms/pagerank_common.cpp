@@ -217,13 +217,17 @@ std::vector<int> balanced_ranges(const InEdges& in, int team_size) {
 // the cost of one iteration, plus a copy of the sources (4 bytes per in-edge) where the graph lent
 // its own. On R-MAT graphs of 2^20 to 2^24 vertices the iterations then take a tenth to a fifth
 // less; at 2^18 (2 MiB of shares) they gained less than the packing cost. So the packing waits for
-// enough iterations, skewed degrees and 8 MiB of shares.
+// enough iterations, skewed degrees and 8 MiB of shares, and it copies no more than 4 GiB: a fifth
+// of the time is not worth doubling the memory of a graph that already fills the machine.
 void pack_shares(InEdges& in, const std::vector<int>& bounds, int iterations, Team& team) {
     constexpr int kPackIterations = 8;
     constexpr int kPackVertices = 1 << 20;
+    constexpr std::int64_t kMostCopied = std::int64_t{1} << 30;
     const int n = static_cast<int>(in.degree.size());
-    if (iterations < kPackIterations || n < kPackVertices) return;
     const std::int64_t entries = in.offsets[n] - in.offsets[0];
+    const bool copied = in.sources != in.transposed.sources.data();
+    if (iterations < kPackIterations || n < kPackVertices || (copied && entries > kMostCopied))
+        return;
     const double mean = static_cast<double>(entries) / n;
     // Group 0 holds the out-degrees of 32 means and up, group k those of 2^(5-k) means and up,
     // and the last group those under half the mean.
@@ -261,7 +265,7 @@ void pack_shares(InEdges& in, const std::vector<int>& bounds, int iterations, Te
     // The transpose's sources belong to the call and are rewritten in place; a graph's own are
     // copied. Either way the slots sit at the in-edges' own positions.
     int* slots = in.transposed.sources.data();
-    if (in.sources != slots) {
+    if (copied) {
         in.packed_sources = Buffer<int>(static_cast<std::size_t>(entries));
         slots = in.packed_sources.data() - in.offsets[0];
     }
