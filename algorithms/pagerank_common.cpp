@@ -145,9 +145,12 @@ InEdges in_edges(const View& graph, long long work, Team& team, std::int64_t sta
     const std::vector<int> block_bounds = source_blocks(graph, work, team.size());
     const int blocks = static_cast<int>(block_bounds.size()) - 1;
     // In a mirrored graph every vertex's in-edges are the entries of its own list; sorted lists
-    // hold them in the order the sums need, so a CSR graph lends its own arrays.
+    // hold them in the order the sums need, so a CSR graph lends its own arrays. Lists the graph
+    // knows to be sorted (built simplified, or checked when read) are not read again here.
     constexpr bool has_arrays = requires(const View& g) { g.targets(); };
     const bool may_lend = has_arrays && graph.is_mirrored();
+    bool known_sorted = false;
+    if constexpr (has_arrays) known_sorted = graph.lists_ascending();
 
     InEdges in;
     in.degree = Buffer<double>(n);
@@ -158,7 +161,8 @@ InEdges in_edges(const View& graph, long long work, Team& team, std::int64_t sta
             in.degree[u] = static_cast<double>(graph.degree(u));
             if (graph.degree(u) == 0) dangling[b].push_back(u);
         }
-        if (may_lend) sorted[b] = lists_sorted(graph, block_bounds[b], block_bounds[b + 1]);
+        if (may_lend && !known_sorted)
+            sorted[b] = lists_sorted(graph, block_bounds[b], block_bounds[b + 1]);
     });
     for (const auto& part : dangling)
         in.dangling.insert(in.dangling.end(), part.begin(), part.end());

@@ -17,6 +17,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <stdexcept>
 #include <utility>
@@ -131,6 +132,7 @@ void simplify_lists(CsrGraph& graph, Team& team) {
     graph.offsets = std::move(kept);
     graph.targets.shrink(static_cast<std::size_t>(graph.offsets[n]));
     if (graph.weighted) graph.weights.shrink(static_cast<std::size_t>(graph.offsets[n]));
+    graph.ascending = true;
 }
 
 // A batch of edges, cut into parts that count and place their entries each through per-vertex
@@ -423,7 +425,7 @@ CsrGraph csr_from_lists(const ListsView& lists, bool directed, Team& team) {
 }
 
 std::string csr_problem(int vertices, const std::int64_t* offsets, const int* targets,
-                        std::int64_t entries, bool mirrored, Team& team) {
+                        std::int64_t entries, bool mirrored, Team& team, bool* ascending) {
     const int n = vertices;
     if (offsets[0] != 0) return "the offsets start at " + std::to_string(offsets[0]) + ", not 0";
     int falls = n;
@@ -438,17 +440,21 @@ std::string csr_problem(int vertices, const std::int64_t* offsets, const int* ta
 
     std::int64_t stray = entries;
     std::vector<std::uint64_t> forward(team.size(), 0), backward(team.size(), 0);
+    std::vector<char> descends(team.size(), 0);
     team.for_chunks(0, n, kVertexGrain, [&](int first, int last, int worker) {
         std::uint64_t there = 0, back = 0;
+        bool descent = false;
         for (int v = first; v < last; ++v)
             for (std::int64_t k = offsets[v]; k < offsets[v + 1]; ++k) {
                 const int w = targets[k];
                 if (w < 0 || w >= n) return (void)lower_to(stray, k);
+                descent |= k > offsets[v] && w < targets[k - 1];
                 there += mix(pair_key(v, w));
                 back += mix(pair_key(w, v));
             }
         forward[worker] += there;
         backward[worker] += back;
+        descends[worker] |= static_cast<char>(descent);
     });
     if (stray < entries) {
         const std::int64_t k = stray;
@@ -458,6 +464,7 @@ std::string csr_problem(int vertices, const std::int64_t* offsets, const int* ta
     std::uint64_t there = 0, back = 0;
     for (int w = 0; w < team.size(); ++w) there += forward[w], back += backward[w];
     if (mirrored && there != back) return "the lists said to mirror each other do not";
+    if (ascending != nullptr) *ascending = std::ranges::none_of(descends, std::identity{});
     return "";
 }
 

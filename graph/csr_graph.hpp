@@ -23,10 +23,11 @@ struct CsrGraph {
     Buffer<std::int64_t> offsets;  // vertices + 1 entries, from 0
     Buffer<int> targets;
     Buffer<double> weights;        // empty when unweighted
+    bool ascending = false;        // every list known to be in ascending order
 
     CsrView view() const {
         return {vertices, offsets.data(), targets.data(), weighted ? weights.data() : nullptr,
-                mirrored};
+                mirrored, ascending};
     }
 };
 
@@ -78,8 +79,9 @@ CsrGraph csr_from_lists(const ListsView& graph, bool directed, Team& team);
 // Why arrays read from outside cannot be a CSR graph of `vertices` vertices, or "" when they can:
 // offsets from 0, never decreasing, ending at `entries`; every target a vertex; and, where they
 // are said to be `mirrored`, lists that mirror each other (checked by a hash of every entry against the
-// hash of its reverse, so a damaged file is caught, not proven whole).
+// hash of its reverse, so a damaged file is caught, not proven whole). Sets `ascending`, when given,
+// to whether every list is in ascending order.
 std::string csr_problem(int vertices, const std::int64_t* offsets, const int* targets,
-                        std::int64_t entries, bool mirrored, Team& team);
+                        std::int64_t entries, bool mirrored, Team& team, bool* ascending = nullptr);
 
 }  // namespace veltrix

@@ -85,12 +85,13 @@ private:
 class CsrView {
 public:
     CsrView(int vertices, const std::int64_t* offsets, const int* targets, const double* weights,
-            bool mirrored)
+            bool mirrored, bool ascending = false)
         : n_(vertices),
           offsets_(offsets),
           targets_(targets),
           weights_(weights),
-          mirrored_(mirrored) {}
+          mirrored_(mirrored),
+          ascending_(ascending) {}
 
     int vertices() const { return n_; }
     std::int64_t entry_count() const { return offsets_[n_] - offsets_[0]; }
@@ -109,6 +110,8 @@ public:
 
     const std::int64_t* offsets() const { return offsets_; }
     const int* targets() const { return targets_; }
+    // True when every list is known to be in ascending order; false says nothing.
+    bool lists_ascending() const { return ascending_; }
 
 private:
     int n_;
@@ -116,6 +119,7 @@ private:
     const int* targets_;
     const double* weights_;
     bool mirrored_;
+    bool ascending_;
 };
 
 }  // namespace veltrix

@@ -38,7 +38,8 @@ CsrArrays wrap(CsrGraph&& graph) {
             read_only(owned_array(std::move(graph.offsets))),
             read_only(owned_array(std::move(graph.targets))),
             weighted,
-            weighted ? read_only(owned_array(std::move(graph.weights))) : py::array_t<double>(0)};
+            weighted ? read_only(owned_array(std::move(graph.weights))) : py::array_t<double>(0),
+            graph.ascending};
 }
 
 // A one-dimensional, C-contiguous array of exactly element type T; the Python layer converts
@@ -166,9 +167,10 @@ CsrArrays checked(int n, const py::array& offsets, const py::array& targets,
     const auto* t = data_of<std::int32_t>(targets);
     const std::int64_t entries = targets.shape(0);
     const int workers = get_thread_count(threads);
+    bool ascending = false;
     const std::string problem = without_lock([&](Interrupt* interrupt) {
         Team team(workers_for(n + entries, workers), interrupt);
-        return csr_problem(n, o, t, entries, mirrored, team);
+        return csr_problem(n, o, t, entries, mirrored, team, &ascending);
     });
     if (!problem.empty()) throw py::value_error(problem);
     return {n,
@@ -177,7 +179,8 @@ CsrArrays checked(int n, const py::array& offsets, const py::array& targets,
             read_only(py::reinterpret_borrow<py::array_t<std::int64_t>>(offsets)),
             read_only(py::reinterpret_borrow<py::array_t<std::int32_t>>(targets)),
             weighted,
-            weighted ? read_only(weight_array) : weight_array};
+            weighted ? read_only(weight_array) : weight_array,
+            ascending};
 }
 
 }  // namespace

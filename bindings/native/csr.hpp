@@ -21,10 +21,11 @@ struct CsrArrays {
     pybind11::array_t<std::int32_t> targets;
     bool weighted;
     pybind11::array_t<double> weights;  // empty unless weighted
+    bool ascending;                      // every list known to be in ascending order
 
     CsrView view() const {
         return {vertices, offsets.data(), targets.data(), weighted ? weights.data() : nullptr,
-                mirrored};
+                mirrored, ascending};
     }
 };
 

@@ -182,6 +182,13 @@ void damage_is_named() {
     const auto problem = [&] {
         return csr_problem(3, offsets.data(), targets.data(), 4, true, team);
     };
+    bool ascending = false;
+    CHECK(csr_problem(3, offsets.data(), targets.data(), 4, true, team, &ascending).empty());
+    CHECK(ascending);  // the fall from 1 to 0 lies between two lists
+    std::swap(targets[1], targets[2]);
+    CHECK(csr_problem(3, offsets.data(), targets.data(), 4, true, team, &ascending).empty());
+    CHECK(!ascending);
+    std::swap(targets[1], targets[2]);
     CHECK(problem().empty());
     targets[2] = 3;
     CHECK(problem().find("targets[2] = 3") != std::string::npos);
