@@ -101,9 +101,10 @@ void bottom_up(Team& team, const View& graph, int level, Buffer<int>& distance, 
         Found& own = found[worker];
         next.clear(first, last);
         for (int v = first; v < last; ++v) {
-            // The list of an unvisited vertex a few places on, which this sweep will read.
-            const int ahead = v + kSweepAhead;
-            if (ahead < last && distance[ahead] < 0) prefetch_list(graph, ahead);
+            // The list a few places on, whether or not this sweep will read it: asking only for
+            // unvisited vertices' lists cost a second unforeseeable branch per vertex, which took
+            // longer than the needless requests.
+            if (v + kSweepAhead < last) prefetch_list(graph, v + kSweepAhead);
             if (distance[v] >= 0) continue;
             for (int u : graph.neighbours(v))
                 if (front.has(u)) {
@@ -117,9 +118,17 @@ void bottom_up(Team& team, const View& graph, int level, Buffer<int>& distance, 
     });
 }
 
-// The vertices at `level` as a bitmap, for the first bottom-up step after top-down ones.
-void mark_level(Team& team, const Buffer<int>& distance, int level, Bitmap& front) {
+// The vertices at `level` as a bitmap, for the first bottom-up step after top-down ones: set one by
+// one from the frontier while it holds under a quarter of the vertices, else by a sweep of every
+// vertex's distance.
+void mark_level(Team& team, const Buffer<int>& distance, int level,
+                const std::vector<int>& frontier, Bitmap& front) {
     const int n = static_cast<int>(distance.size());
+    if (static_cast<long long>(frontier.size()) * 4 < n) {
+        front.clear(0, n);
+        for (int v : frontier) front.set(v);
+        return;
+    }
     team.for_chunks(0, n, bitmap_grain(team, n), [&](int first, int last, int) {
         front.clear(first, last);
         for (int v = first; v < last; ++v) front.put(v, distance[v] == level);
@@ -187,7 +196,7 @@ Buffer<int> hop_distances_of(const View& graph, int source, int workers, Interru
         }
         if (graph.is_mirrored() && edges >= 0 && frontier_edges > (edges - explored) / kAlpha) {
             long long awake = static_cast<long long>(frontier.size()), previous;
-            mark_level(*team, distance, level, front);
+            mark_level(*team, distance, level, frontier, front);
             do {
                 previous = awake;
                 clear(found);
