@@ -1,7 +1,7 @@
 #pragma once
 
 // Graphs for the traversal tests: the shared random cases, plus shapes that drive a search through
-// each of its regimes — a grid (many small levels), a dense core with a long tail (bottom-up steps
+// each of its regimes — a grid (many small levels), a broom (bottom-up from a single hub), a dense core with a long tail (bottom-up steps
 // and back to top-down), and a directed graph's lists installed into an undirected graph (lists
 // that do not mirror each other).
 
@@ -28,6 +28,17 @@ inline veltrix::EdgeList grid(int rows, int columns) {
     return edges;
 }
 
+// A hub whose `arms` neighbours each hold one more vertex: a search that reaches the hub turns
+// bottom-up on a frontier of that one vertex, and each outer vertex is found through one arm only.
+inline veltrix::EdgeList broom(int arms) {
+    veltrix::EdgeList edges;
+    for (int i = 1; i <= arms; ++i) {
+        edges.emplace_back(0, i);
+        edges.emplace_back(i, arms + i);
+    }
+    return edges;
+}
+
 // A random core of `c` with a path of `tail` extra vertices hanging off its last vertex.
 inline veltrix::Graph core_with_tail(const Case& c, int tail, unsigned seed) {
     veltrix::Graph graph = random_graph(c, seed);
@@ -43,6 +54,7 @@ inline std::vector<Shape> traversal_graphs() {
     unsigned seed = 1;
     for (const Case& c : kCases) shapes.push_back({c.name(), random_graph(c, seed++)});
     shapes.push_back({"grid 120x150", veltrix::Graph(120 * 150, grid(120, 150), false)});
+    shapes.push_back({"broom of 20000 arms", veltrix::Graph(2 * 20000 + 1, broom(20000), false)});
     shapes.push_back(
         {"undirected core with tail", core_with_tail({20000, 150000, false}, 3000, 11)});
     shapes.push_back({"directed core with tail", core_with_tail({20000, 300000, true}, 3000, 12)});
