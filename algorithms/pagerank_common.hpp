@@ -113,23 +113,34 @@ std::vector<double> power_iteration(const View& graph, int iterations, double da
     const auto place = [&in, packed](int v) { return packed ? in.slot[v] : v; };
     const double count = static_cast<double>(n);
 
-    // An iteration reads only the shares and the dangling mass, both taken from the previous
-    // scores before it starts, so it overwrites the scores in place. The shares are read at random
-    // and get the buffers' large pages.
-    std::vector<double> score(n, 1.0 / count);
+    // A vertex without out-edges is no in-edge's source, so no sum reads its share: its slot holds
+    // its score instead, which is all the dangling mass needs, and the other scores are written
+    // out by the last iteration alone. Where the lists mirror each other, a vertex's out-degree is
+    // its in-edge count, read with its in-edges' bounds rather than from an array of its own. Each
+    // spares an iteration a pass over n values. An iteration reads only the shares and the
+    // dangling mass, both taken before it starts. The shares are read at random and get the
+    // buffers' large pages.
+    const bool mirrored = graph.is_mirrored();
+    const auto share_of = [&](int v, double q) {
+        const double degree =
+            mirrored ? static_cast<double>(in.offsets[v + 1] - in.offsets[v]) : in.degree[v];
+        return degree > 0.0 ? q / degree : q;
+    };
     Buffer<double> share(n), next_share(n);
-    team.for_each(
-        0, n, [&](int u) { share[place(u)] = in.degree[u] > 0.0 ? score[u] / in.degree[u] : 0.0; });
+    team.for_each(0, n, [&](int u) { share[place(u)] = share_of(u, 1.0 / count); });
 
+    std::vector<double> score;
     for (int iteration = 0; iteration < iterations; ++iteration) {
         double mass = 0.0;
-        for (int u : in.dangling) mass += score[u];
+        for (int u : in.dangling) mass += share[place(u)];
         const Step step{damping, mass / count, (1.0 - damping) / count};
+        const bool last = iteration + 1 == iterations;
+        if (last) score.resize(n);
         team.run(ranges, [&](int r, int) {
             for (int i = bounds[r]; i < bounds[r + 1]; ++i) {
                 const double q = step.score(sum(in, share, i));
-                score[i] = q;
-                next_share[place(i)] = in.degree[i] > 0.0 ? q / in.degree[i] : 0.0;
+                if (last) score[i] = q;
+                next_share[place(i)] = share_of(i, q);
             }
         });
         share.swap(next_share);
