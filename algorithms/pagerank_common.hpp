@@ -113,13 +113,12 @@ std::vector<double> power_iteration(const View& graph, int iterations, double da
     const auto place = [&in, packed](int v) { return packed ? in.slot[v] : v; };
     const double count = static_cast<double>(n);
 
-    // A vertex without out-edges is no in-edge's source, so no sum reads its share: its slot holds
-    // its score instead, which is all the dangling mass needs, and the other scores are written
-    // out by the last iteration alone. Where the lists mirror each other, a vertex's out-degree is
-    // its in-edge count, read with its in-edges' bounds rather than from an array of its own. Each
-    // spares an iteration a pass over n values. An iteration reads only the shares and the
-    // dangling mass, both taken before it starts. The shares are read at random and get the
-    // buffers' large pages.
+    // An iteration reads only the shares and the dangling mass, both taken before it starts; the
+    // shares are read at random and get the buffers' large pages. Two passes over n values are
+    // spared each iteration. A vertex without out-edges is no in-edge's source, so no sum reads
+    // its share: its slot holds its score instead, which is all the dangling mass needs, and the
+    // other scores are written out by the last iteration alone. And where the lists mirror each
+    // other, a vertex's out-degree is its in-edge count, read with its in-edges' bounds.
     const bool mirrored = graph.is_mirrored();
     const auto share_of = [&](int v, double q) {
         const double degree =
