@@ -8,6 +8,12 @@
 // child and the root of each tree is the smallest vertex in it: once every vertex points straight
 // at its root, the parent array is the answer and needs no relabelling.
 //
+// The sample is two neighbours of each vertex, taken in one read of its list: reading the lists
+// at all is what a sampling round costs. Under the smaller of the two (when it is smaller than the
+// vertex) the vertex simply hooks, writing only its own entry; the other is linked in a pass of
+// its own. A vertex smaller than all its neighbours only links the second; the sweep covers what
+// the sample leaves out.
+//
 // The final sweep skips the vertices of the largest component found by sampling the parents, as
 // in the paper. That is sound only when every edge stands in the lists of both its ends: an edge
 // from a member to an outsider is then linked from the outsider's side. A directed graph, or
@@ -18,12 +24,12 @@
 #include "algorithms/connected_components.hpp"
 
 #include <algorithm>
-#include <array>
 #include <cstddef>
 #include <limits>
 #include <random>
 #include <span>
 #include <utility>
+#include <vector>
 
 #include "graph/prefetch.hpp"
 #include "parallel/atomics.hpp"
@@ -35,22 +41,21 @@ namespace veltrix {
 
 namespace {
 
-// Each vertex links to the two smallest of the first kSampledEntries neighbours of its list before
-// the full sweep. Taking the smallest rather than the first makes the sample independent of the
-// order the edges came in: on a grid it is the vertex above and the one to the left, a spanning
-// tree whatever the order, where the first two of a shuffled list leave many pieces behind; and
-// in graphs whose hubs have low numbers, it hangs vertices straight under the hubs.
+// The sample of a vertex is the two smallest of the first kSampledEntries neighbours of its list.
+// Taking the smallest rather than the first makes the sample independent of the order the edges
+// came in: on a grid it is the vertex above and the one to the left, a spanning tree whatever the
+// order, where the first two of a shuffled list leave many pieces behind; and in graphs whose hubs
+// have low numbers, it hangs vertices straight under the hubs. In ascending lists they are the
+// first two, read without the search.
 constexpr std::size_t kSampledEntries = 8;
 // Vertices per task of a pass; hubs make a vertex's cost uneven, so tasks stay small. A multiple
 // of 64, so that the tasks of a pass write disjoint words of a bitmap.
 constexpr int kGrain = 1024;
 static_assert(kGrain % 64 == 0);
-// Up to this many vertices, their parents (4 MiB) mostly stay in cache through the sampled links,
-// which then run best straight after each list is read; past it, the links ask for the parents
-// ahead (measured on R-MAT graphs of 2^18 to 2^24 vertices).
-constexpr int kNearParents = 1 << 20;
 // Vertices sampled to find the largest component after the sampled rounds.
 constexpr int kSamples = 1024;
+
+constexpr int kNone = std::numeric_limits<int>::max();  // never a vertex: ids stay below it
 
 // Joins the trees of u and v: hangs the larger root under the smaller one. A claim that fails
 // because another worker moved that root retries from the roots' new parents.
@@ -70,8 +75,6 @@ void link(Buffer<int>& parent, int u, int v) {
 
 // The two smallest entries of a few, or kNone where there are fewer. Without branches: in a
 // list in no particular order, which entry is smaller cannot be predicted.
-constexpr int kNone = std::numeric_limits<int>::max();  // never a vertex: ids stay below it
-
 std::pair<int, int> smallest_two(std::span<const int> entries) {
     int first = kNone, second = kNone;
     for (const int v : entries) {
@@ -79,15 +82,6 @@ std::pair<int, int> smallest_two(std::span<const int> entries) {
         first = std::min(first, v);
     }
     return {first, second};
-}
-
-// Asks for the parent entries a later link will read: parents lie anywhere in the array, and each
-// read that misses the cache stalls the walk. Inlined by force, like the list prefetches.
-[[gnu::always_inline]] inline void ask_for_parent(const Buffer<int>& parent, int v) {
-    if (v != kNone) __builtin_prefetch(&parent[v]);
-}
-[[gnu::always_inline]] inline void ask_for_grandparent(const Buffer<int>& parent, int v) {
-    if (v != kNone) __builtin_prefetch(&parent[load(parent[v])]);
 }
 
 // Points u straight at its root. Only u's own task writes parent[u] during a compress pass.
@@ -117,16 +111,10 @@ int most_sampled_root(const Buffer<int>& parent) {
     return best;
 }
 
-template <class View>
-Buffer<int> components_of(const View& graph, int workers, Interrupt* interrupt) {
+// `sample(u)` gives u's two sampled neighbours, smaller first, kNone for those it lacks.
+template <class View, class Sample>
+Buffer<int> components_of(const View& graph, Team& team, Sample sample) {
     const int n = graph.vertices();
-    if (n == 0) return {};
-    // A vertex or an entry here costs a bit test or a pointer step, a small fraction of the unit
-    // workers_for assumes, and four passes share the work: a graph needs that much more of them
-    // before a second worker pays for waking it.
-    constexpr long long kUnitsPerWork = 16;
-    const long long work = (n + graph.entry_count()) / kUnitsPerWork;
-    Team team(workers_for(work, workers), interrupt);
     auto each_vertex = [&](auto&& body) {
         team.for_chunks(0, n, kGrain, [&](int first, int last, int) {
             for (int u = first; u < last; ++u) body(u);
@@ -138,41 +126,20 @@ Buffer<int> components_of(const View& graph, int workers, Interrupt* interrupt) 
     Buffer<int> parent(n);
     each_vertex([&](int u) { parent[u] = u; });
 
-    // The sampled neighbours of each vertex are linked in one pass rather than one pass per round:
-    // the lists lie scattered in memory, and the cost of a round is touching each list at all.
-    auto sample = [&](int u) {
-        if (u + kSweepAhead < n) prefetch_list(graph, u + kSweepAhead);
-        const std::span<const int> list = graph.neighbours(u);
-        return smallest_two(list.first(std::min(kSampledEntries, list.size())));
-    };
-    auto link_sample = [&](int u, std::pair<int, int> sampled) {
-        if (sampled.first != kNone) link(parent, u, sampled.first);
-        if (sampled.second != kNone) link(parent, u, sampled.second);
-    };
-    if (n <= kNearParents) {
-        each_vertex([&](int u) { link_sample(u, sample(u)); });
-    } else {
-        // Most parents a link reads miss the cache. A task takes the samples of all its vertices
-        // first, then links them, asking for the parents of the samples 2 * kLinkAhead vertices
-        // ahead and, once those are in, for their parents.
-        constexpr int kLinkAhead = 8;
-        team.for_chunks(0, n, kGrain, [&](int first, int last, int) {
-            std::array<std::pair<int, int>, kGrain> samples;
-            const int count = last - first;
-            for (int i = 0; i < count; ++i) samples[i] = sample(first + i);
-            for (int i = 0; i < count; ++i) {
-                if (i + 2 * kLinkAhead < count) {
-                    ask_for_parent(parent, samples[i + 2 * kLinkAhead].first);
-                    ask_for_parent(parent, samples[i + 2 * kLinkAhead].second);
-                }
-                if (i + kLinkAhead < count) {
-                    ask_for_grandparent(parent, samples[i + kLinkAhead].first);
-                    ask_for_grandparent(parent, samples[i + kLinkAhead].second);
-                }
-                link_sample(first + i, samples[i]);
-            }
-        });
-    }
+    // Hooking: u takes the parent of its smaller sampled neighbour when that is smaller than u.
+    // Only u's task writes parent[u] here, and what it writes is below u, so no claim is needed
+    // and no cycle can form; a neighbour already hooked in this task passes on its own parent,
+    // which keeps the trees shallow. The other sampled neighbour is kept for the link pass, so
+    // that no list is read twice.
+    Buffer<int> second(n);
+    each_vertex([&](int u) {
+        const auto [low, other] = sample(u);
+        if (low < u) store(parent[u], load(parent[low]));
+        second[u] = other;
+    });
+    each_vertex([&](int u) {
+        if (second[u] != kNone) link(parent, u, second[u]);
+    });
 
     // Compressed, and the members of the largest component noted in a bitmap, 64 vertices to a
     // word: tasks start at multiples of 64, so no two share a word. Members stay members, since
@@ -188,18 +155,54 @@ Buffer<int> components_of(const View& graph, int workers, Interrupt* interrupt) 
     auto member = [&](unsigned u) { return in_giant.has(u); };
 
     // Every edge but those between two members (the sampled ones among them, linked again at the
-    // cost of finding their common root); with mirrored lists, none seen from a member's side.
-    const bool skip_members = graph.is_mirrored();
-    each_vertex([&](int u) {
-        const bool inside = member(u);
-        if (inside && skip_members) return;
-        if (u + kSweepAhead < n) prefetch_list(graph, u + kSweepAhead);
-        const std::span<const int> list = graph.neighbours(u);
-        for (const int v : list)
-            if (!inside || !member(v)) link(parent, u, v);
-    });
-    each_vertex([&](int u) { compress(parent, u); });
+    // cost of finding their common root). With mirrored lists none is seen from a member's side,
+    // and the sweep visits only the outsiders, found a bitmap word at a time.
+    if (graph.is_mirrored()) {
+        team.for_chunks(0, n, kGrain, [&](int first, int last, int) {
+            in_giant.each_non_member(first, last, [&](int u) {
+                for (const int v : graph.neighbours(u)) link(parent, u, v);
+            });
+        });
+    } else {
+        each_vertex([&](int u) {
+            if (u + kSweepAhead < n) prefetch_list(graph, u + kSweepAhead);
+            const bool inside = member(u);
+            for (const int v : graph.neighbours(u))
+                if (!inside || !member(v)) link(parent, u, v);
+        });
+    }
+
+    // The members still point at `giant`, and are done unless the sweep hung it under a smaller
+    // root; then, and for the outsiders always, each finds its root again.
+    if (parent[giant] == giant) {
+        team.for_chunks(0, n, kGrain, [&](int first, int last, int) {
+            in_giant.each_non_member(first, last, [&](int u) { compress(parent, u); });
+        });
+    } else {
+        each_vertex([&](int u) { compress(parent, u); });
+    }
     return parent;
+}
+
+template <class View>
+Buffer<int> components_of(const View& graph, int workers, Interrupt* interrupt) {
+    const int n = graph.vertices();
+    if (n == 0) return {};
+    // A vertex or an entry here costs a bit test or a pointer step, a small fraction of the unit
+    // workers_for assumes, and the passes share the work: a graph needs that much more of them
+    // before a second worker pays for waking it.
+    constexpr long long kUnitsPerWork = 16;
+    const long long work = (n + graph.entry_count()) / kUnitsPerWork;
+    Team team(workers_for(work, workers), interrupt);
+    if (graph.lists_ascending())
+        return components_of(graph, team, [&](int u) {
+            const std::span<const int> list = graph.neighbours(u);
+            return std::pair{list.empty() ? kNone : list[0], list.size() < 2 ? kNone : list[1]};
+        });
+    return components_of(graph, team, [&](int u) {
+        const std::span<const int> list = graph.neighbours(u);
+        return smallest_two(list.first(std::min(kSampledEntries, list.size())));
+    });
 }
 
 }  // namespace

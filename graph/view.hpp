@@ -68,6 +68,9 @@ public:
     const void* header(int v) const { return &adj_[v]; }
     const void* list(int v) const { return adj_[v].data(); }
 
+    // A Graph's lists keep the order their edges came in: nothing is known of it.
+    bool lists_ascending() const { return false; }
+
 private:
     static const WeightedLists* weighted_lists(const Graph& graph) {
         const auto* weighted = dynamic_cast<const WeightedGraph*>(&graph);

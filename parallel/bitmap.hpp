@@ -32,6 +32,16 @@ public:
             for (std::uint64_t bits = words_[w]; bits != 0; bits &= bits - 1)
                 f(w * 64 + std::countr_zero(bits));
     }
+    // Calls f(v) for every v in [first, last) that is not a member, ascending; first must be a
+    // multiple of 64.
+    template <class F>
+    void each_non_member(int first, int last, F&& f) const {
+        for (int w = first / 64; w < (last + 63) / 64; ++w) {
+            std::uint64_t outside = ~words_[w];
+            if (last < (w + 1) * 64) outside &= (std::uint64_t{1} << (last - w * 64)) - 1;
+            for (; outside != 0; outside &= outside - 1) f(w * 64 + std::countr_zero(outside));
+        }
+    }
     void swap(Bitmap& other) noexcept { words_.swap(other.words_); }
 
 private:
