@@ -84,7 +84,8 @@ std::pair<int, int> smallest_two(std::span<const int> entries) {
     return {first, second};
 }
 
-// Points u straight at its root. Only u's own task writes parent[u] during a compress pass.
+// Points u straight at its root. Only u's own task calls it for u in a pass; links running beside
+// it change only roots, and u, once it has a parent, is none.
 void compress(Buffer<int>& parent, int u) {
     for (int up = load(parent[u]), upper = load(parent[up]); up != upper;
          up = upper, upper = load(parent[up]))
@@ -137,7 +138,11 @@ Buffer<int> components_of(const View& graph, Team& team, Sample sample) {
         if (low < u) store(parent[u], load(parent[low]));
         second[u] = other;
     });
+    // A neighbour hooked by another worker at the same time passes on only itself, so where the
+    // tasks of neighbouring vertices run side by side (rows of a grid), chains grow a step per
+    // task. Each vertex is pointed at its root before it links, which undoes them in one walk.
     each_vertex([&](int u) {
+        compress(parent, u);
         if (second[u] != kNone) link(parent, u, second[u]);
     });
 
