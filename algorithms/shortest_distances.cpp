@@ -121,8 +121,11 @@ Outcome delta_stepping(const View& graph, int source, double delta, Team& team,
                            int worker) {
         for (std::size_t i = first; i < last; ++i) {
             prefetch_lists_ahead(graph, vertices.data(), i, last);
-            // relax reads the vertex's own distance before its list.
-            if (i + 8 < last) __builtin_prefetch(&distance[vertices[i + 8]]);
+            // relax reads the vertex's own distance before its list, and the list's weights.
+            if (i + 8 < last) {
+                __builtin_prefetch(&distance[vertices[i + 8]]);
+                __builtin_prefetch(graph.weighted_list(vertices[i + 8]));
+            }
             relax(vertices[i], worker);
         }
     };

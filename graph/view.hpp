@@ -67,6 +67,7 @@ public:
     // What a kernel asks for ahead of reading a list: where the list is found, then the list.
     const void* header(int v) const { return &adj_[v]; }
     const void* list(int v) const { return adj_[v].data(); }
+    const void* weighted_list(int v) const { return (*weighted_)[v].data(); }
 
     // A Graph's lists keep the order their edges came in: nothing is known of it.
     bool lists_ascending() const { return false; }
@@ -110,6 +111,7 @@ public:
 
     const void* header(int v) const { return &offsets_[v]; }
     const void* list(int v) const { return targets_ + offsets_[v]; }
+    const void* weighted_list(int v) const { return weights_ + offsets_[v]; }
 
     const std::int64_t* offsets() const { return offsets_; }
     const int* targets() const { return targets_; }
