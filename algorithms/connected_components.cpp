@@ -52,7 +52,7 @@ constexpr std::size_t kSampledEntries = 8;
 // of 64, so that the tasks of a pass write disjoint words of a bitmap.
 constexpr int kGrain = 1024;
 static_assert(kGrain % 64 == 0);
-// Vertices sampled to find the largest component after the sampled rounds.
+// Vertices sampled to find the largest component after the sampled links.
 constexpr int kSamples = 1024;
 
 constexpr int kNone = std::numeric_limits<int>::max();  // never a vertex: ids stay below it
@@ -158,15 +158,18 @@ Buffer<int> components_of(const View& graph, Team& team, Sample sample) {
         }
     });
     auto member = [&](unsigned u) { return in_giant.has(u); };
+    auto each_outsider = [&](auto&& body) {
+        team.for_chunks(0, n, kGrain, [&](int first, int last, int) {
+            in_giant.each_non_member(first, last, body);
+        });
+    };
 
     // Every edge but those between two members (the sampled ones among them, linked again at the
     // cost of finding their common root). With mirrored lists none is seen from a member's side,
     // and the sweep visits only the outsiders, found a bitmap word at a time.
     if (graph.is_mirrored()) {
-        team.for_chunks(0, n, kGrain, [&](int first, int last, int) {
-            in_giant.each_non_member(first, last, [&](int u) {
-                for (const int v : graph.neighbours(u)) link(parent, u, v);
-            });
+        each_outsider([&](int u) {
+            for (const int v : graph.neighbours(u)) link(parent, u, v);
         });
     } else {
         each_vertex([&](int u) {
@@ -180,9 +183,7 @@ Buffer<int> components_of(const View& graph, Team& team, Sample sample) {
     // The members still point at `giant`, and are done unless the sweep hung it under a smaller
     // root; then, and for the outsiders always, each finds its root again.
     if (parent[giant] == giant) {
-        team.for_chunks(0, n, kGrain, [&](int first, int last, int) {
-            in_giant.each_non_member(first, last, [&](int u) { compress(parent, u); });
-        });
+        each_outsider([&](int u) { compress(parent, u); });
     } else {
         each_vertex([&](int u) { compress(parent, u); });
     }
