@@ -7,8 +7,10 @@
 // "Delta-stepping: a parallelizable shortest path algorithm", J. Algorithms 49, 2003): buckets of
 // distance width delta, each bucket relaxed in parallel by the team with a per-worker bucket array,
 // and a worker drains a small refill of the current bucket itself before the next pass ("bucket
-// fusion"). On one worker the same buckets beat a binary heap, small graphs and grids included;
-// the heap (Dijkstra) remains for weights so spread out that the buckets would not fit.
+// fusion"). A refill counts as small by its vertices and, when other workers could share it, by
+// their arcs too: the first buckets hold the hubs, and a worker that drained them alone would keep
+// the team waiting. On one worker the same buckets beat a binary heap, small graphs and grids
+// included; the heap (Dijkstra) remains for weights so spread out that the buckets would not fit.
 //
 // Weights are checked only where they are read: the label-setting methods scan the edges of every
 // reached vertex, and no others matter. The first negative weight (-inf included) sends the call
@@ -38,6 +40,7 @@ namespace {
 constexpr double kUnreached = 1e18;
 constexpr double kMaxBuckets = 1 << 18;  // beyond this, delta-stepping gives way to the heap
 constexpr std::size_t kFusion = 1024;  // a refill of the current bucket this small stays local
+constexpr std::size_t kFusionArcs = 8192;  // ... if its lists are this short, with a team
 constexpr int kWeightSamples = 256;
 
 enum class Outcome { settled, negative_weight, too_far };
@@ -130,21 +133,29 @@ Outcome delta_stepping(const View& graph, int source, double delta, Team& team,
         }
     };
 
+    auto fuses = [&](const std::vector<int>& refill) {
+        if (refill.empty() || refill.size() >= kFusion) return false;
+        if (team.size() == 1) return true;
+        std::size_t arcs = 0;
+        for (int v : refill) arcs += graph.degree(v);
+        return arcs <= kFusionArcs;
+    };
+
     for (;;) {
         // A bucket holds a vertex once for every time its distance was lowered into it, so its
         // length is counted in 64 bits.
         const auto queued = static_cast<std::int64_t>(frontier.size());
-        team.for_chunks(std::int64_t{0}, queued, team.grain_for(queued),
-                        [&](std::int64_t first, std::int64_t last, int worker) {
-                            relax_range(frontier, first, last, worker);
-                            auto& mine = buckets[worker];
-                            while (current < mine.size() && !mine[current].empty() &&
-                                   mine[current].size() < kFusion && !team.stopping()) {
-                                std::swap(batch[worker], mine[current]);
-                                relax_range(batch[worker], 0, batch[worker].size(), worker);
-                                batch[worker].clear();
-                            }
-                        });
+        team.for_chunks(
+            std::int64_t{0}, queued, team.grain_for(queued),
+            [&](std::int64_t first, std::int64_t last, int worker) {
+                relax_range(frontier, first, last, worker);
+                auto& mine = buckets[worker];
+                while (current < mine.size() && fuses(mine[current]) && !team.stopping()) {
+                    std::swap(batch[worker], mine[current]);
+                    relax_range(batch[worker], 0, batch[worker].size(), worker);
+                    batch[worker].clear();
+                }
+            });
         if (negative.load()) return Outcome::negative_weight;
         if (too_far.load()) return Outcome::too_far;
 

@@ -5,6 +5,7 @@
 // more, the values the passes reach depend on the schedule).
 
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "algorithms/shortest_distances.hpp"
@@ -74,11 +75,35 @@ void check_case(const testing::Case& c, unsigned seed) {
                     false);
 }
 
+// Hubs one step from the source, at weight 0: the first bucket refills with lists long enough that
+// a team shares them in a pass of their own instead of one worker draining them.
+void check_hubs(unsigned seed) {
+    constexpr int kVertices = 30000, kHubs = 8, kSpokes = 3000;
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> vertex(kHubs + 1, kVertices - 1), weight(0, 9);
+    veltrix::WeightedEdgeList edges;
+    for (int hub = 1; hub <= kHubs; ++hub) {
+        edges.emplace_back(0, hub, 0.0);
+        for (int k = 0; k < kSpokes; ++k) edges.emplace_back(hub, vertex(random), weight(random));
+    }
+    for (int k = 0; k < 3 * kVertices; ++k)
+        edges.emplace_back(vertex(random), vertex(random), weight(random));
+    for (const bool directed : {false, true}) {
+        WeightedGraph graph(kVertices, directed);
+        graph.add_edges(edges);
+        check::context() = directed ? "hubs, directed" : "hubs";
+        const reference::Distances expected = reference::shortest_distances(graph.get_adj(), 0);
+        for (int workers : testing::kWorkers)
+            CHECK(same_bits(veltrix::shortest_distances(graph, 0, workers), expected.distance));
+    }
+}
+
 }  // namespace
 
 int main() {
     unsigned seed = 1;
     for (const testing::Case& c : testing::kCases) check_case(c, seed++);
+    check_hubs(seed);
     bool refused = false;
     try {
         veltrix::shortest_distances(WeightedGraph(3, true), 3, 2);
