@@ -3,12 +3,20 @@
 #include <algorithm>
 #include <chrono>
 
+#include "parallel/threads.hpp"
+
 namespace veltrix {
 
 namespace {
 
 constexpr std::uint32_t kClosed = 0xffffffffu;  // a cursor index no pass reaches
-constexpr std::int64_t kSpinNs = 30'000;  // how long an idle thread spins before it sleeps
+// How long an idle thread spins before it sleeps. The serial steps between a kernel's passes (a
+// frontier gathered, the small levels of a search) last tens to hundreds of microseconds, and a
+// sleeping worker costs about as much again to wake, at the next pass or at the join; so a team
+// that has a processor for each of its threads spins through them. A larger team spins briefly,
+// as its spinning threads would hold processors that working ones wait for.
+constexpr std::int64_t kSpinNs = 300'000;
+constexpr std::int64_t kCrowdedSpinNs = 30'000;
 constexpr std::int64_t kPollNs = 50'000'000;  // interrupt checks inside a pass, at most this often
 constexpr long long kMinGrain = 64;
 constexpr long long kChunksPerWorker = 8;
@@ -28,8 +36,8 @@ inline void cpu_relax() {
 // Spins for a short while and then sleeps until `value` no longer holds `old`; returns what it
 // holds then. Spinning first keeps the wake-up of back-to-back passes off the kernel's path.
 template <class T>
-T await_change(const std::atomic<T>& value, T old) {
-    const std::int64_t deadline = now_ns() + kSpinNs;
+T await_change(const std::atomic<T>& value, T old, std::int64_t spin_ns) {
+    const std::int64_t deadline = now_ns() + spin_ns;
     for (int spins = 0;; ++spins) {
         const T current = value.load(std::memory_order_acquire);
         if (current != old) return current;
@@ -45,7 +53,10 @@ T await_change(const std::atomic<T>& value, T old) {
 
 }  // namespace
 
-Team::Team(int workers, Interrupt* interrupt) : size_(std::max(workers, 1)), interrupt_(interrupt) {
+Team::Team(int workers, Interrupt* interrupt)
+    : size_(std::max(workers, 1)),
+      interrupt_(interrupt),
+      spin_ns_(size_ <= hardware_threads() ? kSpinNs : kCrowdedSpinNs) {
     threads_.reserve(size_ - 1);
     try {
         for (int worker = 1; worker < size_; ++worker)
@@ -76,7 +87,7 @@ std::int64_t Team::grain_for(std::int64_t length) const {
 void Team::serve(int worker) {
     std::uint32_t seen = 0;
     for (;;) {
-        seen = await_change(posted_, seen);
+        seen = await_change(posted_, seen, spin_ns_);
         if (quit_.load(std::memory_order_relaxed)) return;
         work(worker, seen);
     }
@@ -159,7 +170,7 @@ void Team::run_erased(int tasks, void* task, Trampoline trampoline) {
         while (run_one(0, pass)) poll_interrupt(false);
         for (int done = done_.load(std::memory_order_acquire); done != tasks;
              done = done_.load(std::memory_order_acquire))
-            await_change(done_, done);
+            await_change(done_, done, spin_ns_);
         // Closed between passes, so that a late claim can never pair an index of this pass with
         // the task fields of the next one.
         cursor_.store(base | kClosed, std::memory_order_relaxed);

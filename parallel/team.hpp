@@ -108,6 +108,7 @@ private:
 
     const int size_;
     Interrupt* const interrupt_;
+    const std::int64_t spin_ns_;  // how long an idle thread of this team spins before it sleeps
     std::vector<std::thread> threads_;
 
     // The pass in the high 32 bits and the next task in the low 32: a claim is a compare-and-swap
