@@ -38,6 +38,12 @@ constexpr long long kAlpha = 15;  // bottom-up once frontier edges > unexplored 
 constexpr long long kBeta = 18;  // top-down again once the frontier < vertices / kBeta
 constexpr long long kShareEdges = 1 << 14;  // a level with fewer frontier edges runs on the caller
 constexpr int kMaxGrain = 1 << 14;  // vertices per task at most, so the interrupt is polled
+// A bottom-up sweep asks for the lists this many vertices ahead, whether or not it will read them:
+// asking only for unvisited vertices' lists cost a second unforeseeable branch per vertex, which
+// took longer than the needless requests. It asks only when the lists outgrow the last-level
+// cache; read from there they come about as fast unasked, and the requests crowd the frontier
+// bitmap out of the first-level cache.
+constexpr int kListsAhead = 32;
 // A search touches a small part of a graph's edges (bottom-up steps stop at the first parent), so
 // the team is sized for this share of them: a graph of 2^14 vertices is searched alone.
 constexpr long long kSkipFactor = 16;
@@ -94,17 +100,14 @@ void top_down(Team& team, const View& graph, const std::vector<int>& frontier,
 // multiples of 64, so each writes words of `next` and entries of `distance` that no other task
 // touches, and nobody writes `front` meanwhile.
 template <class View>
-void bottom_up(Team& team, const View& graph, int level, Buffer<int>& distance, const Bitmap& front,
-               Bitmap& next, std::vector<Found>& found) {
+void bottom_up(Team& team, const View& graph, int level, bool ask_ahead, Buffer<int>& distance,
+               const Bitmap& front, Bitmap& next, std::vector<Found>& found) {
     const int n = static_cast<int>(distance.size());
     team.for_chunks(0, n, bitmap_grain(team, n), [&](int first, int last, int worker) {
         Found& own = found[worker];
         next.clear(first, last);
         for (int v = first; v < last; ++v) {
-            // The list a few places on, whether or not this sweep will read it: asking only for
-            // unvisited vertices' lists cost a second unforeseeable branch per vertex, which took
-            // longer than the needless requests.
-            if (v + kSweepAhead < last) prefetch_list(graph, v + kSweepAhead);
+            if (ask_ahead && v + kListsAhead < last) prefetch_list(graph, v + kListsAhead);
             if (distance[v] >= 0) continue;
             for (int u : graph.neighbours(v))
                 if (front.has(u)) {
@@ -186,13 +189,17 @@ Buffer<int> hop_distances_of(const View& graph, int source, int workers, Interru
     long long edges = -1;  // counted when the team comes up
     long long explored = 0;
     Bitmap front(0), next(0);  // for bottom-up steps, made with the team
+    bool ask_ahead = false;
 
     while (!frontier.empty()) {
         if (edges < 0 && frontier_edges >= kShareEdges) {
             edges = graph.entry_count();
             team.emplace(workers_for((n + edges) / kSkipFactor, workers), interrupt);
             found.resize(team->size());
-            if (graph.is_mirrored()) front = Bitmap(n), next = Bitmap(n);
+            if (graph.is_mirrored()) {
+                front = Bitmap(n), next = Bitmap(n);
+                ask_ahead = edges * static_cast<long long>(sizeof(int)) > last_level_cache_bytes();
+            }
         }
         if (graph.is_mirrored() && edges >= 0 && frontier_edges > (edges - explored) / kAlpha) {
             long long awake = static_cast<long long>(frontier.size()), previous;
@@ -200,7 +207,7 @@ Buffer<int> hop_distances_of(const View& graph, int source, int workers, Interru
             do {
                 previous = awake;
                 clear(found);
-                bottom_up(*team, graph, level, distance, front, next, found);
+                bottom_up(*team, graph, level, ask_ahead, distance, front, next, found);
                 front.swap(next);
                 awake = found_count(found);
                 ++level;

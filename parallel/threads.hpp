@@ -5,6 +5,9 @@ namespace veltrix {
 // Logical processors reported by the platform, 1 when it cannot tell.
 int hardware_threads();
 
+// Bytes of the last-level data cache the platform reports, 0 when it cannot tell.
+long long last_level_cache_bytes();
+
 // Worker count for a requested `threads`: a positive request capped at the hardware count,
 // anything else the hardware count. Always at least 1.
 int get_thread_count(int threads);
