@@ -80,12 +80,13 @@ void top_down(Team& team, const View& graph, const std::vector<int>& frontier,
     const int grain =
         frontier_edges < kShareEdges ? std::min(size, kMaxGrain) : task_grain(team, size);
     const bool shared = team.size() > 1 && grain < size;
+    int* const dist = distance.data();  // kept in a register; see bottom_up
     team.for_chunks(0, size, grain, [&](int first, int last, int worker) {
         Found& own = found[worker];
         for (int i = first; i < last; ++i) {
             prefetch_lists_ahead(graph, frontier.data(), i, last);
             for (int v : graph.neighbours(frontier[i]))
-                if (shared ? claim(distance[v], -1, level + 1) : visit(distance[v], level + 1)) {
+                if (shared ? claim(dist[v], -1, level + 1) : visit(dist[v], level + 1)) {
                     own.vertices.push_back(v);
                     own.edges += static_cast<long long>(graph.degree(v));
                 }
@@ -103,15 +104,18 @@ template <class View>
 void bottom_up(Team& team, const View& graph, int level, bool ask_ahead, Buffer<int>& distance,
                const Bitmap& front, Bitmap& next, std::vector<Found>& found) {
     const int n = static_cast<int>(distance.size());
+    // Through a local pointer: the compiler cannot tell that the writes to `next` and `found` leave
+    // the buffer's own fields alone, and would read them again for every vertex.
+    int* const dist = distance.data();
     team.for_chunks(0, n, bitmap_grain(team, n), [&](int first, int last, int worker) {
         Found& own = found[worker];
         next.clear(first, last);
         for (int v = first; v < last; ++v) {
             if (ask_ahead && v + kListsAhead < last) prefetch_list(graph, v + kListsAhead);
-            if (distance[v] >= 0) continue;
+            if (dist[v] >= 0) continue;
             for (int u : graph.neighbours(v))
                 if (front.has(u)) {
-                    distance[v] = level + 1;
+                    dist[v] = level + 1;
                     next.set(v);
                     ++own.reached;
                     own.edges += static_cast<long long>(graph.degree(v));

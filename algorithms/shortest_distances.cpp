@@ -104,13 +104,16 @@ Outcome delta_stepping(const View& graph, int source, double delta, Team& team,
     std::size_t current = 0;
     std::atomic<bool> negative{false}, too_far{false};
 
+    // Through a local pointer: the compiler cannot tell that the pushes into the buckets leave the
+    // buffer's own fields alone, and would read them again for every edge.
+    double* const dist = distance.data();
     auto relax = [&](int u, int worker) {
-        const double d = load(distance[u]);
+        const double d = load(dist[u]);
         if (d / delta < static_cast<double>(current)) return;  // settled in an earlier bucket
         for (const auto& [v, weight] : graph.weighted(u)) {
             if (weight < 0.0) return raise_flag(negative);
             const double candidate = d + weight;
-            if (!lower_to(distance[v], candidate)) continue;
+            if (!lower_to(dist[v], candidate)) continue;
             const double bucket = candidate / delta;
             if (bucket >= kMaxBuckets) return raise_flag(too_far);
             auto& mine = buckets[worker];
@@ -126,7 +129,7 @@ Outcome delta_stepping(const View& graph, int source, double delta, Team& team,
             prefetch_lists_ahead(graph, vertices.data(), i, last);
             // relax reads the vertex's own distance before its list, and the list's weights.
             if (i + 8 < last) {
-                __builtin_prefetch(&distance[vertices[i + 8]]);
+                __builtin_prefetch(&dist[vertices[i + 8]]);
                 __builtin_prefetch(graph.weighted_list(vertices[i + 8]));
             }
             relax(vertices[i], worker);
