@@ -97,48 +97,50 @@ void top_down(Team& team, const View& graph, const std::vector<int>& frontier,
 // Bottom-up step over mirrored lists: every unvisited vertex looks for a neighbour on the frontier
 // and stops at the first. The frontier is a bitmap (`front`, the vertices at `level`), since the
 // step tests it at every entry it reads and n bits stay in cache where n distances do not; the
-// vertices found go into `next`, and only their count and edges into `found`. Tasks start at
-// multiples of 64, so each writes words of `next` and entries of `distance` that no other task
-// touches, and nobody writes `front` meanwhile.
+// vertices found go into `next`, and only their count and edges into `found`. The step visits only
+// the members of `unvisited` (the unvisited vertices that have neighbours at all), a word of 64
+// vertices at a time, and takes the vertices it finds out: the later steps skip the vertices
+// already reached, and none tests the isolated ones, without a branch apiece that no predictor
+// foresees. Tasks start at multiples of 64, so each writes words of `next` and `unvisited` and
+// entries of `distance` that no other task touches, and nobody writes `front` meanwhile.
 template <class View>
 void bottom_up(Team& team, const View& graph, int level, bool ask_ahead, Buffer<int>& distance,
-               const Bitmap& front, Bitmap& next, std::vector<Found>& found) {
+               const Bitmap& front, Bitmap& next, Bitmap& unvisited, std::vector<Found>& found) {
     const int n = static_cast<int>(distance.size());
-    // Through a local pointer: the compiler cannot tell that the writes to `next` and `found` leave
-    // the buffer's own fields alone, and would read them again for every vertex.
+    // Through a local pointer: the compiler cannot tell that the writes to the bitmaps and `found`
+    // leave the buffer's own fields alone, and would read them again for every vertex.
     int* const dist = distance.data();
     team.for_chunks(0, n, bitmap_grain(team, n), [&](int first, int last, int worker) {
         Found& own = found[worker];
         next.clear(first, last);
-        for (int v = first; v < last; ++v) {
+        unvisited.each_member(first, last, [&](int v) {
             if (ask_ahead && v + kListsAhead < last) prefetch_list(graph, v + kListsAhead);
-            if (dist[v] >= 0) continue;
             for (int u : graph.neighbours(v))
                 if (front.has(u)) {
                     dist[v] = level + 1;
                     next.set(v);
+                    unvisited.reset(v);
                     ++own.reached;
                     own.edges += static_cast<long long>(graph.degree(v));
                     break;
                 }
-        }
+        });
     });
 }
 
-// The vertices at `level` as a bitmap, for the first bottom-up step after top-down ones: set one by
-// one from the frontier while it holds under a quarter of the vertices, else by a sweep of every
-// vertex's distance.
-void mark_level(Team& team, const Buffer<int>& distance, int level,
-                const std::vector<int>& frontier, Bitmap& front) {
+// The bitmaps of the first bottom-up step after top-down ones, by a sweep of every vertex: the
+// vertices at `level`, and the unvisited ones that have neighbours.
+template <class View>
+void mark_levels(Team& team, const View& graph, const Buffer<int>& distance, int level,
+                 Bitmap& front, Bitmap& unvisited) {
     const int n = static_cast<int>(distance.size());
-    if (static_cast<long long>(frontier.size()) * 4 < n) {
-        front.clear(0, n);
-        for (int v : frontier) front.set(v);
-        return;
-    }
     team.for_chunks(0, n, bitmap_grain(team, n), [&](int first, int last, int) {
         front.clear(first, last);
-        for (int v = first; v < last; ++v) front.put(v, distance[v] == level);
+        unvisited.clear(first, last);
+        for (int v = first; v < last; ++v) {
+            front.put(v, distance[v] == level);
+            unvisited.put(v, distance[v] < 0 && graph.degree(v) > 0);
+        }
     });
 }
 
@@ -192,7 +194,7 @@ Buffer<int> hop_distances_of(const View& graph, int source, int workers, Interru
     std::vector<Found> found(1);
     long long edges = -1;  // counted when the team comes up
     long long explored = 0;
-    Bitmap front(0), next(0);  // for bottom-up steps, made with the team
+    Bitmap front(0), next(0), unvisited(0);  // for bottom-up steps, made with the team
     bool ask_ahead = false;
 
     while (!frontier.empty()) {
@@ -201,17 +203,17 @@ Buffer<int> hop_distances_of(const View& graph, int source, int workers, Interru
             team.emplace(workers_for((n + edges) / kSkipFactor, workers), interrupt);
             found.resize(team->size());
             if (graph.is_mirrored()) {
-                front = Bitmap(n), next = Bitmap(n);
+                front = Bitmap(n), next = Bitmap(n), unvisited = Bitmap(n);
                 ask_ahead = edges * static_cast<long long>(sizeof(int)) > last_level_cache_bytes();
             }
         }
         if (graph.is_mirrored() && edges >= 0 && frontier_edges > (edges - explored) / kAlpha) {
             long long awake = static_cast<long long>(frontier.size()), previous;
-            mark_level(*team, distance, level, frontier, front);
+            mark_levels(*team, graph, distance, level, front, unvisited);
             do {
                 previous = awake;
                 clear(found);
-                bottom_up(*team, graph, level, ask_ahead, distance, front, next, found);
+                bottom_up(*team, graph, level, ask_ahead, distance, front, next, unvisited, found);
                 front.swap(next);
                 awake = found_count(found);
                 ++level;

@@ -1,10 +1,12 @@
 #pragma once
 
 // Graphs for the traversal tests: the shared random cases, plus shapes that drive a search through
-// each of its regimes — a grid (many small levels), a broom (bottom-up from a single hub), a dense core with a long tail (bottom-up steps
-// and back to top-down), and a directed graph's lists installed into an undirected graph (lists
-// that do not mirror each other).
+// each of its regimes — a grid (many small levels), a broom (bottom-up from a single hub), a dense
+// core with a long tail (bottom-up steps and back to top-down), two cores joined by a path
+// (bottom-up, top-down, then bottom-up again), and a directed graph's lists installed into an
+// undirected graph (lists that do not mirror each other).
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -49,6 +51,21 @@ inline veltrix::Graph core_with_tail(const Case& c, int tail, unsigned seed) {
     return graph;
 }
 
+// Two random cores of `c`, the last vertex of the first joined to the first of the second by a
+// path of `path` extra vertices.
+inline veltrix::Graph cores_joined(const Case& c, int path, unsigned seed) {
+    veltrix::Graph graph = core_with_tail(c, path, seed);
+    const int offset = c.n + path;
+    for (int i = 0; i < c.n; ++i) graph.add_vertex();
+    graph.add_edge(offset - 1, offset);
+    std::mt19937 random(seed + 1);
+    std::uniform_int_distribution<int> vertex(offset, offset + c.n - 1);
+    veltrix::EdgeList second;
+    for (int i = 0; i < c.m; ++i) second.emplace_back(vertex(random), vertex(random));
+    graph.add_edges(second);
+    return graph;
+}
+
 inline std::vector<Shape> traversal_graphs() {
     std::vector<Shape> shapes;
     unsigned seed = 1;
@@ -58,6 +75,7 @@ inline std::vector<Shape> traversal_graphs() {
     shapes.push_back(
         {"undirected core with tail", core_with_tail({20000, 150000, false}, 3000, 11)});
     shapes.push_back({"directed core with tail", core_with_tail({20000, 300000, true}, 3000, 12)});
+    shapes.push_back({"two cores joined by a path", cores_joined({20000, 150000, false}, 40, 13)});
     const veltrix::Graph one_way = random_graph({20000, 200000, true}, 13);
     shapes.push_back(
         {"directed lists installed undirected", veltrix::Graph(one_way.get_adj(), false)});
