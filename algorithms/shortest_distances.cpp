@@ -104,10 +104,10 @@ Outcome delta_stepping(const View& graph, int source, double delta, Team& team,
     std::size_t current = 0;
     std::atomic<bool> negative{false}, too_far{false};
 
-    // Through a local pointer: the compiler cannot tell that the pushes into the buckets leave the
-    // buffer's own fields alone, and would read them again for every edge.
-    double* const dist = distance.data();
     auto relax = [&](int u, int worker) {
+        // A local copy of the address: the compiler cannot tell that the pushes into the buckets
+        // leave it alone, and would read it again for every edge.
+        double* const dist = distance.data();
         const double d = load(dist[u]);
         if (d / delta < static_cast<double>(current)) return;  // settled in an earlier bucket
         for (const auto& [v, weight] : graph.weighted(u)) {
@@ -129,7 +129,7 @@ Outcome delta_stepping(const View& graph, int source, double delta, Team& team,
             prefetch_lists_ahead(graph, vertices.data(), i, last);
             // relax reads the vertex's own distance before its list, and the list's weights.
             if (i + 8 < last) {
-                __builtin_prefetch(&dist[vertices[i + 8]]);
+                __builtin_prefetch(&distance[vertices[i + 8]]);
                 __builtin_prefetch(graph.weighted_list(vertices[i + 8]));
             }
             relax(vertices[i], worker);

@@ -35,9 +35,14 @@ bool claim(T& entry, T unset, T value) {
 template <class T>
 bool lower_to(T& entry, T value) {
     std::atomic_ref<T> ref(entry);
-    T current = ref.load(std::memory_order_relaxed);
-    while (value < current)
+    // Most calls lower nothing; reading into a value of its own keeps them off the stack slot
+    // that the compare-and-swap needs for the value it expects.
+    const T seen = ref.load(std::memory_order_relaxed);
+    if (!(value < seen)) return false;
+    T current = seen;
+    do {
         if (ref.compare_exchange_weak(current, value, std::memory_order_relaxed)) return true;
+    } while (value < current);
     return false;
 }
 
