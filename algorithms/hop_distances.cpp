@@ -139,7 +139,9 @@ void mark_levels(Team& team, const View& graph, const Buffer<int>& distance, int
         unvisited.clear(first, last);
         for (int v = first; v < last; ++v) {
             front.put(v, distance[v] == level);
-            unvisited.put(v, distance[v] < 0 && graph.degree(v) > 0);
+            // Both tests made, and joined without a branch: which vertices are reached follows no
+            // pattern a predictor could learn.
+            unvisited.put(v, (distance[v] < 0) & (graph.degree(v) > 0));
         }
     });
 }
