@@ -38,11 +38,10 @@ constexpr long long kAlpha = 15;  // bottom-up once frontier edges > unexplored 
 constexpr long long kBeta = 18;  // top-down again once the frontier < vertices / kBeta
 constexpr long long kShareEdges = 1 << 14;  // a level with fewer frontier edges runs on the caller
 constexpr int kMaxGrain = 1 << 14;  // vertices per task at most, so the interrupt is polled
-// A bottom-up sweep asks for the lists this many vertices ahead, whether or not it will read them:
-// asking only for unvisited vertices' lists cost a second unforeseeable branch per vertex, which
-// took longer than the needless requests. It asks only when the lists outgrow the last-level
-// cache; read from there they come about as fast unasked, and the requests crowd the frontier
-// bitmap out of the first-level cache.
+// A bottom-up step asks for the list of the vertex this many places ahead of each it visits,
+// whether or not it will visit that one. It asks only when the lists outgrow the last-level cache:
+// read from there they come about as fast unasked, and the requests crowd the frontier bitmap out
+// of the first-level cache.
 constexpr int kListsAhead = 32;
 // A search touches a small part of a graph's edges (bottom-up steps stop at the first parent), so
 // the team is sized for this share of them: a graph of 2^14 vertices is searched alone.
@@ -80,8 +79,10 @@ void top_down(Team& team, const View& graph, const std::vector<int>& frontier,
     const int grain =
         frontier_edges < kShareEdges ? std::min(size, kMaxGrain) : task_grain(team, size);
     const bool shared = team.size() > 1 && grain < size;
-    int* const dist = distance.data();  // kept in a register; see bottom_up
     team.for_chunks(0, size, grain, [&](int first, int last, int worker) {
+        // A local copy of the address: the compiler cannot tell that the pushes leave it alone,
+        // and would read it again for every entry.
+        int* const dist = distance.data();
         Found& own = found[worker];
         for (int i = first; i < last; ++i) {
             prefetch_lists_ahead(graph, frontier.data(), i, last);
@@ -107,10 +108,8 @@ template <class View>
 void bottom_up(Team& team, const View& graph, int level, bool ask_ahead, Buffer<int>& distance,
                const Bitmap& front, Bitmap& next, Bitmap& unvisited, std::vector<Found>& found) {
     const int n = static_cast<int>(distance.size());
-    // Through a local pointer: the compiler cannot tell that the writes to the bitmaps and `found`
-    // leave the buffer's own fields alone, and would read them again for every vertex.
-    int* const dist = distance.data();
     team.for_chunks(0, n, bitmap_grain(team, n), [&](int first, int last, int worker) {
+        int* const dist = distance.data();  // a local copy, as in top_down
         Found& own = found[worker];
         next.clear(first, last);
         unvisited.each_member(first, last, [&](int v) {
